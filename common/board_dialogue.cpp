@@ -1,0 +1,50 @@
+#include "board_dialogue.h"
+
+#include "console.h"
+#include "platform.h"
+#include "text.h"
+
+#include <cstdlib>
+
+namespace osa {
+
+void send_command(SerialLine& line, std::string_view command) { line.write_line(command); }
+
+void await_prompt(SerialLine& line, char terminator) {
+    while (line.read(1)[0] != terminator) {
+    }
+}
+
+void collect_reply(SerialLine& line, std::string& reply, char terminator, LineBreaks breaks) {
+    for (;;) {
+        const char c = line.read(1)[0];
+        const auto code = static_cast<unsigned char>(c);
+        const bool printable = code >= 32 && c != '>';
+        const bool kept_break = breaks == LineBreaks::keep && (c == '\r' || c == '\n');
+        if (printable || kept_break) reply.push_back(c);
+        if (c == terminator) return;
+    }
+}
+
+void drain_input(SerialLine& line) {
+    for (std::int64_t waiting = line.pending_count(); waiting > 0; waiting = line.pending_count())
+        line.read(static_cast<std::size_t>(waiting));
+}
+
+void greet_board(SerialLine& line, std::string& reply) {
+    send_command(line, "ENGLISH");
+    // The board needs a moment after the language switch; its answer to it stays waiting and is
+    // read together with the answer to "OPEN", up to the first end-of-reply character.
+    pause_ms(250);
+    send_command(line, "OPEN");
+    collect_reply(line, reply);
+    write_console_line("info string " + trim_spaces(reply));
+}
+
+void closing_step(SerialLine& line) {
+    send_command(line, "CLOSE");
+    line.close();
+    std::exit(0);
+}
+
+}  // namespace osa

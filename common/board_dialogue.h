@@ -1,0 +1,39 @@
+// The dialogue with the board: one command line out, then the reply read byte by byte up to
+// its terminator. The board ends every reply with ETB (code 23); the prompt ">" is never kept.
+// Exchanges never overlap, and no read has a time-out.
+#pragma once
+
+#include "serial_line.h"
+
+#include <string>
+#include <string_view>
+
+namespace osa {
+
+constexpr char end_of_reply = 23;
+constexpr char line_feed = 10;
+
+enum class LineBreaks { drop, keep };
+
+// The command and CR LF.
+void send_command(SerialLine& line, std::string_view command);
+
+// Reads and discards up to and including the terminator.
+void await_prompt(SerialLine& line, char terminator = end_of_reply);
+
+// Appends the printable bytes (codes 32 to 255 except ">") up to the terminator, and with
+// LineBreaks::keep also CR and LF.
+void collect_reply(SerialLine& line, std::string& reply, char terminator = end_of_reply,
+                   LineBreaks breaks = LineBreaks::drop);
+
+// Discards whatever the board has sent unasked; never waits.
+void drain_input(SerialLine& line);
+
+// "ENGLISH", a pause, "OPEN", and the board's identification as an "info string " line: the
+// first line that the GUI receives from either program.
+void greet_board(SerialLine& line, std::string& reply);
+
+// The board gets its "CLOSE"; the line is closed and the program ends with status 0.
+[[noreturn]] void closing_step(SerialLine& line);
+
+}  // namespace osa

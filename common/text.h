@@ -1,0 +1,22 @@
+// Small text helpers shared by both programs. Texts are byte strings of any length.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace osa {
+
+// Removes the spaces (code 32) at both ends and nothing else: tabs and other white space stay.
+std::string trim_spaces(std::string_view text);
+
+// Removes every space (code 32), wherever it stands.
+std::string remove_spaces(std::string_view text);
+
+// Letters a to z become A to Z (or the other way); every other byte stays as it is.
+std::string upper_ascii(std::string_view text);
+std::string lower_ascii(std::string_view text);
+
+inline bool starts_with(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+inline bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+}  // namespace osa

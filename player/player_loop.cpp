@@ -1,0 +1,33 @@
+#include "player_loop.h"
+
+#include "board_dialogue.h"
+#include "console.h"
+#include "text.h"
+
+namespace osa {
+namespace {
+
+void open_dialogue(SerialLine& line, std::string& reply) {
+    greet_board(line, reply);
+    send_command(line, "SENDINFO OFF");
+    await_prompt(line);
+    send_command(line, "BOARD ON");
+    await_prompt(line);
+}
+
+}  // namespace
+
+void run_player(SerialLine& line, const Settings& /*settings*/) {
+    std::string reply;
+    open_dialogue(line, reply);
+    for (;;) {
+        const ConsoleLine input = read_console_line();
+        const std::string command = trim_spaces(input.text);
+        reply.clear();
+        drain_input(line);
+        // A GUI that closes the pipe without "quit" still gets the board closed properly.
+        if (command == "quit" || (input.status == ReadStatus::end_of_input && command.empty())) closing_step(line);
+    }
+}
+
+}  // namespace osa
