@@ -1,0 +1,52 @@
+#include "move_notation.h"
+
+#include <gtest/gtest.h>
+
+namespace osa {
+namespace {
+
+TEST(MoveNotation, UciToBoard) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"e2e4", "e2-e4"}, {"e7e8q", "e7-e8/Q"}, {"a2a1n", "a2-a1/N"}, {"b7b8r", "b7-b8/R"},
+        {"g2g1b", "g2-g1/B"}, {"e1g1", "e1-g1"}, {"7e8Q", "7e-8Q"},
+    };
+    for (const auto& [uci, board] : cases) EXPECT_EQ(board_notation(uci), board) << uci;
+}
+
+struct PositionCase {
+    const char* line;
+    const char* last_move;
+    std::optional<std::string> fen;
+};
+
+TEST(MoveNotation, PositionLines) {
+    const PositionCase cases[] = {
+        {"position startpos", "", std::nullopt},
+        {"position startpos moves e2e4", "e2-e4", std::nullopt},
+        {"position startpos moves e2e4 e7e5 g1f3", "g1-f3", std::nullopt},
+        {"position startpos moves e2e4 e7e5 g1f3 b8c6 f1c4 g8f6 e1g1", "e1-g1", std::nullopt},
+        {"position fen 4k3/P7/8/8/8/8/8/4K3 w - - 0 1 moves a7a8q", "a7-a8/Q", "4k3/P7/8/8/8/8/8/4K3 w - - 0 1"},
+        {"position fen 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1", "", "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"},
+        {"position fen   8/8/8/8/8/8/8/8 w - - 0 1  moves e2e4", "e2-e4", "8/8/8/8/8/8/8/8 w - - 0 1"},
+        {"position startpos moves", "", std::nullopt},
+        {"position startpos moves e2e4 e7e8Q", "7e-8Q", std::nullopt},
+        {"position startpos moves e2e4 e7e8n", "e7-e8/N", std::nullopt},
+        {"position moves e2e4", "e2-e4", std::nullopt},
+        {"position fen", "", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const PositionLine result = read_position_line(c.line);
+        EXPECT_EQ(result.last_move, c.last_move) << c.line;
+        EXPECT_EQ(result.fen, c.fen) << c.line;
+    }
+}
+
+TEST(MoveNotation, AVeryLongMoveListIsReadWhole) {
+    std::string line = "position startpos moves";
+    for (int i = 0; i < 20000; ++i) line += i % 2 ? " g8f6 f6g8" : " g1f3 f3g1";
+    line += " e2e4";
+    EXPECT_EQ(read_position_line(line).last_move, "e2-e4");
+}
+
+}  // namespace
+}  // namespace osa

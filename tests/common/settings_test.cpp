@@ -1,0 +1,118 @@
+#include "settings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace osa {
+namespace {
+
+Settings from_lines(Program program, std::initializer_list<const char*> lines) {
+    Settings settings;
+    for (const char* line : lines) apply_settings_line(settings, program, line);
+    return settings;
+}
+
+TEST(SettingsFile, KeysAreCaseBlindValuesKeepTheirCaseAndSpacesVanish) {
+    const Settings s = from_lines(Program::converter, {"COM = com3:", "Baud= 9600", "name= My Board", "MODUL=Mod 2"});
+    EXPECT_EQ(s.port_name, "com3:");
+    EXPECT_EQ(s.baud_text, "9600");
+    EXPECT_EQ(s.engine_name, "MyBoard");
+    EXPECT_EQ(s.module_name, "Mod2");
+}
+
+TEST(SettingsFile, LinesThatMatchNoKeyChangeNothing) {
+    const Settings s = from_lines(Program::converter,
+                                  {"comport=COM2:", "com\t=COM4:", "\xEF\xBB\xBF" "com=COM5:", "", "; comment", "flip=1"});
+    EXPECT_EQ(s.port_name, "COM1:");
+    EXPECT_EQ(s.baud_text, "1200");
+    EXPECT_EQ(s.flip, 0);
+}
+
+TEST(SettingsFile, TheLastLineWinsAndEmptyValuesAreTaken) {
+    EXPECT_EQ(from_lines(Program::player, {"com=COM2:", "com=COM3:"}).port_name, "COM3:");
+    EXPECT_EQ(from_lines(Program::player, {"com="}).port_name, "");
+}
+
+TEST(SettingsFile, EachProgramReadsOnlyItsOwnKeys) {
+    const Settings player = from_lines(Program::player, {"name=X", "modul=Y", "level=05", "flip=1"});
+    EXPECT_EQ(player.engine_name, "");
+    EXPECT_EQ(player.level_text, "");
+    EXPECT_EQ(player.flip, 1);
+    const Settings converter = from_lines(Program::converter, {"level=05"});
+    EXPECT_EQ(converter.level_text, "05");
+}
+
+TEST(SettingsFile, FlipNumbers) {
+    const std::pair<const char*, int> cases[] = {
+        {"1", 1},     {"yes", 0},   {"2", 2},      {"", 0},      {"&H1F", 31}, {"&hff", 255}, {"&O17", 15},
+        {"&b101", 5}, {"&B", 0},    {"&X1", 0},    {"12abc", 12}, {"256", 0},  {"257", 1},    {"-1", 255},
+        {"&H101", 1},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(flip_number(text), expected) << text;
+    // A number too long for any integer still gives the low 8 bits of its value.
+    std::uint64_t wrapped = 0;
+    for (int i = 0; i < 23; ++i) wrapped = wrapped * 10 + 9;
+    EXPECT_EQ(flip_number("99999999999999999999999"), static_cast<std::uint8_t>(wrapped));
+}
+
+TEST(SettingsFile, ReadFromDiskWithCrLfAndAnUnfinishedLastLine) {
+    const auto path = std::filesystem::temp_directory_path() / "osa-settings-test.ini";
+    std::ofstream(path, std::ios::binary) << "com=COM2:\r\n\r\nbaud = 4800\r\nflip=&H01";
+    Settings s;
+    read_settings_file(s, Program::player, path.string());
+    std::filesystem::remove(path);
+    EXPECT_EQ(s.port_name, "COM2:");
+    EXPECT_EQ(s.baud_text, "4800");
+    EXPECT_EQ(s.flip, 1);
+}
+
+TEST(SettingsFile, AMissingFileLeavesTheDefaults) {
+    Settings s;
+    read_settings_file(s, Program::converter, "/nonexistent/osa.ini");
+    EXPECT_EQ(serial_open_string(s), "COM1:1200,N,8,1,CS0,DS0,CD0,RS,BIN");
+}
+
+TEST(Arguments, AreCountedUpToTheFirstEmptyOne) {
+    const char* argv[] = {"prog", "com2:", "", "9600", nullptr};
+    EXPECT_EQ(argument_list(4, argv), (std::vector<std::string>{"com2:"}));
+    std::vector<const char*> many(400, "x");
+    many[0] = "prog";
+    EXPECT_EQ(argument_list(static_cast<int>(many.size()), many.data()).size(), 399U);
+}
+
+TEST(Arguments, OverrideTheFileUpperCasingOnlyThePortName) {
+    Settings s = from_lines(Program::player, {"com=COM3:", "baud=9600"});
+    apply_arguments(s, {"com2:", "4800x", "ignored"});
+    EXPECT_EQ(s.port_name, "COM2:");
+    EXPECT_EQ(s.baud_text, "4800x");
+    Settings joined;
+    apply_arguments(joined, {"COM2"});
+    EXPECT_EQ(serial_open_string(joined).substr(0, 9), "COM21200,");
+}
+
+TEST(Arguments, UsageIsAskedOnlyByTheFirstArgument) {
+    const std::pair<std::vector<std::string>, bool> cases[] = {
+        {{"/?"}, true}, {{"/h"}, true},      {{"/H"}, true},         {{"-h"}, false},
+        {{"/help"}, false}, {{"COM1:", "/?"}, false}, {{}, false},
+    };
+    for (const auto& [arguments, expected] : cases) EXPECT_EQ(asks_for_usage(arguments), expected);
+}
+
+TEST(UsageScreen, ExamplesLineUpInOneColumn) {
+    for (Program program : {Program::player, Program::converter}) {
+        const auto lines = usage_screen(program);
+        ASSERT_EQ(lines.size(), 12U);
+        EXPECT_EQ(lines[0], "");
+        EXPECT_EQ(lines[3], "");
+        EXPECT_EQ(lines[8], "");
+        EXPECT_TRUE(lines[2].ends_with(program == Program::player ? ", Version 1.1" : ", Version 1.2"));
+        const auto column = lines[9].find('(');
+        EXPECT_EQ(lines[10].find('('), column);
+        EXPECT_EQ(lines[11].find('('), column);
+    }
+}
+
+}  // namespace
+}  // namespace osa

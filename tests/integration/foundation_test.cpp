@@ -1,0 +1,189 @@
+// Start-up, opening dialogue and closing step of both programs, run as the GUI runs them.
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace osatest {
+namespace {
+
+const std::string eor(1, etb);
+
+std::string usage_bytes(const std::string& name, const std::string& version, const std::string& title) {
+    std::string text = "\r\n" + title + "\r\nWritten by Jorvik Tamsel, Version " + version + "\r\n\r\n";
+    text += "Usage: " + name + " [/?] Or [/h]\r\n";
+    text += "       " + name + " [COMx:] [baud]\r\n";
+    text += "Call without parameters sets COM1: with 1200 baud\r\n";
+    text += "Board shall be set to corresponding baud rate before!\r\n\r\n";
+    text += "e.g.   " + name + "                (COM1: with 1200 baud)\r\n";
+    text += "       " + name + " COM2:          (COM2: with 1200 baud)\r\n";
+    text += "       " + name + " COM3: 9600     (COM3: with 9600 baud)\r\n";
+    return text;
+}
+
+TEST(StartUp, UsageScreensByteForByte) {
+    const std::pair<std::string, std::string> programs[] = {
+        {"Quillrand", usage_bytes("Quillrand", "1.1", "Play with Scisys/Saitek-Quillrands under Arena")},
+        {"Dorvane", usage_bytes("Dorvane", "1.2", "Dorvane converter for Scisys/Saitek chess boards")},
+    };
+    for (const auto& [name, expected] : programs)
+        for (const char* argument : {"/?", "/h", "/H"}) {
+            WorkDir dir;
+            RunningProgram program(executable(name), {argument}, {}, dir.path());
+            EXPECT_EQ(program.rest_of_output(), expected) << name << " " << argument;
+            EXPECT_EQ(program.wait_exit(), 0);
+        }
+}
+
+TEST(StartUp, ComportFailures) {
+    // A missing device, a port name without its colon, a baud text that is no number.
+    const std::vector<std::vector<std::string>> argument_lists = {{}, {"COM2", "9600"}, {"COM1:", "12OO"}};
+    for (const char* name : {"Quillrand", "Dorvane"})
+        for (const auto& arguments : argument_lists) {
+            WorkDir dir;
+            RunningProgram program(executable(name), arguments, {{"OSA_COM1", "/nonexistent"}}, dir.path());
+            EXPECT_EQ(program.rest_of_output(), "Cannot initialise comport\r\n") << name;
+            EXPECT_EQ(program.wait_exit(), 0);
+        }
+}
+
+TEST(StartUp, ADeviceHeldByAnotherProgramCannotBeOpened) {
+    ScriptedBoard board;
+    WorkDir dir;
+    RunningProgram first = start_on_board("Dorvane", board, dir);
+    EXPECT_EQ(board.next_command(), "ENGLISH");
+    RunningProgram second = start_on_board("Quillrand", board, dir);
+    EXPECT_EQ(second.next_line(), "Cannot initialise comport");
+    EXPECT_EQ(second.wait_exit(), 0);
+}
+
+TEST(StartUp, PortAndSpeedFromTheSettingsFileAndTheCommandLine) {
+    ScriptedBoard board;
+    WorkDir dir;
+    dir.write_file("osa.ini", "com = COM7:\r\nbaud=9600\r\n");
+    // The file names port 7, which only OSA_COM7 maps to the board; the command line wins over it.
+    {
+        RunningProgram program(executable("Quillrand"), {}, {{"OSA_COM7", board.device()}}, dir.path());
+        EXPECT_EQ(board.next_command(), "ENGLISH");
+    }
+    RunningProgram program(executable("Quillrand"), {"com3:", "4800"}, {{"OSA_COM3", board.device()}}, dir.path());
+    EXPECT_EQ(board.next_command(), "ENGLISH");
+}
+
+struct OpeningCase {
+    const char* program;
+    const char* settings;
+    std::vector<std::string> mode_commands;
+};
+
+TEST(OpeningDialogue, EachProgramGreetsTheBoardInItsOrder) {
+    const OpeningCase cases[] = {
+        {"Quillrand", "", {"SENDINFO OFF", "BOARD ON"}},
+        {"Dorvane", "", {"BOARD OFF", "SENDINFO OFF"}},
+        {"Dorvane", "level=12\n", {"BOARD OFF", "SENDINFO OFF", "SETLEVEL 12"}},
+        {"Dorvane", "level=7\n", {"BOARD OFF", "SENDINFO OFF"}},
+        {"Dorvane", "level=123\n", {"BOARD OFF", "SENDINFO OFF"}},
+    };
+    for (const auto& c : cases) {
+        ScriptedBoard board;
+        WorkDir dir;
+        dir.write_file("osa.ini", c.settings);
+        RunningProgram program = start_on_board(c.program, board, dir);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(board.next_command(), "ENGLISH");
+        EXPECT_EQ(board.next_command(), "OPEN");
+        const auto pause = std::chrono::steady_clock::now() - start;
+        EXPECT_GE(pause, 240ms);
+        EXPECT_LT(pause, 2000ms);
+        // The reply to ENGLISH is never read by itself: it is part of the OPEN collection.
+        board.send("  Board \x01>V1\r\n  " + eor);
+        EXPECT_EQ(program.next_line(), "info string Board V1");
+        for (const auto& command : c.mode_commands) board.expect(command, "ok>" + eor);
+        EXPECT_TRUE(board.stays_silent(100ms));
+        program.send_line("quit");
+        EXPECT_EQ(board.next_command(), "CLOSE");
+        EXPECT_EQ(program.wait_exit(), 0);
+        EXPECT_EQ(program.rest_of_output(), "");
+    }
+}
+
+// Runs a program through its opening dialogue with replies of only the end-of-reply character.
+RunningProgram opened(const std::string& name, ScriptedBoard& board, const WorkDir& dir) {
+    RunningProgram program = start_on_board(name, board, dir);
+    EXPECT_EQ(board.next_command(), "ENGLISH");
+    board.expect("OPEN");
+    EXPECT_EQ(program.next_line(), "info string ");
+    const int mode_commands = 2;
+    for (int i = 0; i < mode_commands; ++i) board.send(eor), (void)board.next_command();
+    return program;
+}
+
+TEST(ClosingStep, QuitEndOfInputAndAFinalQuitWithoutLineEnd) {
+    enum class Ending { quit, quit_with_spaces, end_of_input, quit_without_line_end, after_other_lines };
+    for (const char* name : {"Quillrand", "Dorvane"})
+        for (Ending ending : {Ending::quit, Ending::quit_with_spaces, Ending::end_of_input,
+                              Ending::quit_without_line_end, Ending::after_other_lines}) {
+            ScriptedBoard board;
+            WorkDir dir;
+            RunningProgram program = opened(name, board, dir);
+            switch (ending) {
+            case Ending::quit: program.send_line("quit"); break;
+            case Ending::quit_with_spaces: program.send_line("  quit  "); break;
+            case Ending::end_of_input: program.close_input(); break;
+            case Ending::quit_without_line_end: program.send_raw("quit"), program.close_input(); break;
+            case Ending::after_other_lines:
+                program.send_raw("\n\nQUIT\nquit\t\nnonsense\r\n");
+                EXPECT_TRUE(board.stays_silent(200ms));
+                program.close_input();
+                break;
+            }
+            EXPECT_EQ(board.next_command(), "CLOSE") << name;
+            EXPECT_EQ(program.wait_exit(), 0) << name;
+            EXPECT_EQ(program.rest_of_output(), "") << name;
+        }
+}
+
+TEST(Dialogue, UnaskedBytesAreDrainedBeforeEachCommand) {
+    ScriptedBoard board;
+    WorkDir dir;
+    RunningProgram program = opened("Dorvane", board, dir);
+    board.send("unasked chatter" + eor + "more" + eor);
+    std::this_thread::sleep_for(100ms);
+    program.send_line("ignored line");
+    EXPECT_TRUE(board.stays_silent(200ms));
+    program.send_line("quit");
+    EXPECT_EQ(board.next_command(), "CLOSE");
+    EXPECT_EQ(program.wait_exit(), 0);
+}
+
+TEST(Dialogue, ASilentBoardCostsNoCpu) {
+    ScriptedBoard board;
+    WorkDir dir;
+    RunningProgram program = start_on_board("Quillrand", board, dir);
+    EXPECT_EQ(board.next_command(), "ENGLISH");
+    EXPECT_EQ(board.next_command(), "OPEN");
+    const auto before = cpu_time(program.pid());
+    std::this_thread::sleep_for(2s);
+    EXPECT_LT(cpu_time(program.pid()) - before, 50ms);
+}
+
+TEST(Dialogue, AVanishedBoardEndsTheProgramWithAMessage) {
+    for (const char* name : {"Quillrand", "Dorvane"}) {
+        ScriptedBoard board;
+        WorkDir dir;
+        RunningProgram program = start_on_board(name, board, dir);
+        EXPECT_EQ(board.next_command(), "ENGLISH");
+        EXPECT_EQ(board.next_command(), "OPEN");
+        board.hang_up();
+        const auto line = program.next_line(2s);
+        EXPECT_TRUE(line.starts_with("info string ")) << line;
+        EXPECT_GT(line.size(), std::string("info string ").size());
+        const auto status = program.wait_exit(1s);
+        ASSERT_TRUE(status.has_value()) << name;
+        EXPECT_NE(*status, 0);
+    }
+}
+
+}  // namespace
+}  // namespace osatest

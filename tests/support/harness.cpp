@@ -1,0 +1,254 @@
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace osatest {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Waits for bytes on fd and appends them; false on timeout, end of file or a read error.
+bool read_available(int fd, std::string& into, std::chrono::milliseconds timeout, bool& ended) {
+    pollfd p{fd, POLLIN, 0};
+    const int ready = ::poll(&p, 1, static_cast<int>(timeout.count()));
+    if (ready <= 0) return false;
+    char buffer[65536];
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got <= 0) {
+        ended = true;
+        return false;
+    }
+    into.append(buffer, static_cast<std::size_t>(got));
+    return true;
+}
+
+std::chrono::milliseconds left_until(Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? left : std::chrono::milliseconds(0);
+}
+
+}  // namespace
+
+std::string executable(const std::string& name) { return std::string(OSA_BUILD_DIR) + "/" + name; }
+
+WorkDir::WorkDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "osa-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+WorkDir::~WorkDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void WorkDir::write_file(const std::string& name, std::string_view content) const {
+    std::ofstream file(path_ + "/" + name, std::ios::binary);
+    file << content;
+}
+
+ScriptedBoard::ScriptedBoard() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) throw std::runtime_error("no pty");
+    device_ = ::ptsname(master_);
+    // Holding the slave open keeps the master readable before the program opens its end; raw mode
+    // so that nothing is echoed before the program has configured the line.
+    slave_ = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios raw{};
+    ::tcgetattr(slave_, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(slave_, TCSANOW, &raw);
+}
+
+ScriptedBoard::~ScriptedBoard() {
+    if (master_ >= 0) ::close(master_);
+    if (slave_ >= 0) ::close(slave_);
+}
+
+bool ScriptedBoard::fill(std::chrono::milliseconds timeout) {
+    bool ended = false;
+    return master_ >= 0 && read_available(master_, received_, timeout, ended);
+}
+
+std::string ScriptedBoard::next_command(std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        const auto end = received_.find("\r\n");
+        if (end != std::string::npos) {
+            std::string command = received_.substr(0, end);
+            received_.erase(0, end + 2);
+            return command;
+        }
+        if (!fill(left_until(deadline)) && Clock::now() >= deadline) return "<timeout>";
+    }
+}
+
+bool ScriptedBoard::stays_silent(std::chrono::milliseconds time) { return received_.empty() && !fill(time); }
+
+void ScriptedBoard::send(std::string_view bytes) {
+    if (::write(master_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+        ADD_FAILURE() << "short write to the pty";
+}
+
+void ScriptedBoard::expect(std::string_view command, std::string_view reply) {
+    EXPECT_EQ(next_command(), command);
+    send(reply);
+}
+
+void ScriptedBoard::hang_up() {
+    ::close(master_);
+    master_ = -1;
+}
+
+RunningProgram::RunningProgram(const std::string& path, const std::vector<std::string>& arguments,
+                               const std::map<std::string, std::string>& environment, const std::string& work_dir) {
+    int to_child[2];
+    int from_child[2];
+    if (::pipe2(to_child, O_CLOEXEC) != 0 || ::pipe2(from_child, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    std::vector<std::string> words{path};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> env_texts;
+    for (const auto& [key, value] : environment) env_texts.push_back(key + "=" + value);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::dup2(to_child[0], STDIN_FILENO);
+        ::dup2(from_child[1], STDOUT_FILENO);
+        std::signal(SIGPIPE, SIG_DFL);
+        if (::chdir(work_dir.c_str()) != 0) ::_exit(126);
+        std::vector<char*> argv;
+        for (auto& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (auto& text : env_texts) envp.push_back(text.data());
+        envp.push_back(nullptr);
+        ::execve(path.c_str(), argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(to_child[0]);
+    ::close(from_child[1]);
+    input_ = to_child[1];
+    output_ = from_child[0];
+}
+
+RunningProgram::RunningProgram(RunningProgram&& other) noexcept
+    : pid_(std::exchange(other.pid_, -1)),
+      input_(std::exchange(other.input_, -1)),
+      output_(std::exchange(other.output_, -1)),
+      received_(std::move(other.received_)),
+      output_ended_(other.output_ended_),
+      exit_status_(other.exit_status_) {}
+
+RunningProgram::~RunningProgram() {
+    close_input();
+    close_output();
+    if (pid_ > 0 && !exit_status_) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+}
+
+void RunningProgram::send_line(std::string_view text) { send_raw(std::string(text) + "\n"); }
+
+void RunningProgram::send_raw(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t put = ::write(input_, bytes.data(), bytes.size());
+        if (put <= 0) {
+            ADD_FAILURE() << "the program does not take its input";
+            return;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(put));
+    }
+}
+
+void RunningProgram::close_input() {
+    if (input_ >= 0) ::close(input_);
+    input_ = -1;
+}
+
+void RunningProgram::close_output() {
+    if (output_ >= 0) ::close(output_);
+    output_ = -1;
+}
+
+bool RunningProgram::fill(std::chrono::milliseconds timeout) {
+    return output_ >= 0 && !output_ended_ && read_available(output_, received_, timeout, output_ended_);
+}
+
+std::string RunningProgram::next_line(std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        const auto lf = received_.find('\n');
+        if (lf != std::string::npos) {
+            const bool crlf = lf > 0 && received_[lf - 1] == '\r';
+            std::string line = received_.substr(0, crlf ? lf - 1 : lf);
+            received_.erase(0, lf + 1);
+            return crlf ? line : line + "<LF>";
+        }
+        if (!fill(left_until(deadline))) {
+            if (output_ended_) return received_.empty() ? "<eof>" : std::exchange(received_, {}) + "<eof>";
+            if (Clock::now() >= deadline) return "<timeout>";
+        }
+    }
+}
+
+std::string RunningProgram::rest_of_output(std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (!output_ended_ && Clock::now() < deadline) fill(left_until(deadline));
+    return std::exchange(received_, {});
+}
+
+bool RunningProgram::silent_for(std::chrono::milliseconds time) { return received_.empty() && !fill(time); }
+
+std::optional<int> RunningProgram::wait_exit(std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (!exit_status_) {
+        int status = 0;
+        const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+        if (done == pid_) {
+            exit_status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            break;
+        }
+        if (Clock::now() >= deadline) break;
+        ::usleep(2000);
+    }
+    return exit_status_;
+}
+
+RunningProgram start_on_board(const std::string& name, const ScriptedBoard& board, const WorkDir& dir,
+                              const std::vector<std::string>& arguments) {
+    std::map<std::string, std::string> environment{{"OSA_COM1", board.device()}};
+    // Sanitizer builds need their options to reach the child too.
+    for (const char* key : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "PATH"})
+        if (const char* value = std::getenv(key)) environment[key] = value;
+    return RunningProgram(executable(name), arguments, environment, dir.path());
+}
+
+std::chrono::milliseconds cpu_time(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // The command name may hold spaces; the fields after it are plain numbers.
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    long ticks = 0;
+    for (int index = 3; fields >> field; ++index) {
+        if (index == 14 || index == 15) ticks += std::stol(field);
+        if (index == 15) break;
+    }
+    return std::chrono::milliseconds(ticks * 1000 / ::sysconf(_SC_CLK_TCK));
+}
+
+}  // namespace osatest

@@ -1,0 +1,103 @@
+// Drives the real executables: the test plays the board on the master side of a pseudo-terminal
+// whose slave the program opens as its serial line (OSA_COM1), and plays the GUI on the
+// program's standard input and output.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace osatest {
+
+using namespace std::chrono_literals;
+
+constexpr char etb = 23;
+
+// The path of an executable of the build tree ("Quillrand", "Dorvane", "osa-emulator").
+std::string executable(const std::string& name);
+
+// A fresh directory for the program to run in (it reads osa.ini from there); removed at the end.
+class WorkDir {
+public:
+    WorkDir();
+    ~WorkDir();
+    WorkDir(const WorkDir&) = delete;
+    WorkDir& operator=(const WorkDir&) = delete;
+    const std::string& path() const { return path_; }
+    void write_file(const std::string& name, std::string_view content) const;
+
+private:
+    std::string path_;
+};
+
+class ScriptedBoard {
+public:
+    ScriptedBoard();
+    ~ScriptedBoard();
+    ScriptedBoard(const ScriptedBoard&) = delete;
+    ScriptedBoard& operator=(const ScriptedBoard&) = delete;
+
+    const std::string& device() const { return device_; }
+
+    // The next command line the program sent, without its CR LF; "<timeout>" when none came.
+    std::string next_command(std::chrono::milliseconds timeout = 5s);
+    // True when no byte arrives within the time.
+    bool stays_silent(std::chrono::milliseconds time);
+    void send(std::string_view bytes);
+    // Checks that the next command is the expected one, then sends the reply bytes.
+    void expect(std::string_view command, std::string_view reply = std::string_view("\x17", 1));
+    void hang_up();  // closes the master: the device vanishes under the program
+
+private:
+    bool fill(std::chrono::milliseconds timeout);
+    int master_ = -1;
+    int slave_ = -1;
+    std::string device_;
+    std::string received_;
+};
+
+class RunningProgram {
+public:
+    RunningProgram(const std::string& path, const std::vector<std::string>& arguments,
+                   const std::map<std::string, std::string>& environment, const std::string& work_dir);
+    ~RunningProgram();
+    RunningProgram(RunningProgram&& other) noexcept;
+    RunningProgram& operator=(RunningProgram&&) = delete;
+
+    void send_line(std::string_view text);  // the text and LF
+    void send_raw(std::string_view bytes);
+    void close_input();
+    void close_output();  // the GUI stops reading: later writes fail
+
+    // The next line written, without its CR LF; "<timeout>" or "<eof>" otherwise. A line not ended
+    // by CR LF (only LF) is returned with a "<LF>" mark so that such faults show.
+    std::string next_line(std::chrono::milliseconds timeout = 5s);
+    // Every byte written from now until the program closes its output.
+    std::string rest_of_output(std::chrono::milliseconds timeout = 5s);
+    bool silent_for(std::chrono::milliseconds time);
+    std::optional<int> wait_exit(std::chrono::milliseconds timeout = 5s);
+    pid_t pid() const { return pid_; }
+
+private:
+    bool fill(std::chrono::milliseconds timeout);
+    pid_t pid_ = -1;
+    int input_ = -1;
+    int output_ = -1;
+    std::string received_;
+    bool output_ended_ = false;
+    std::optional<int> exit_status_;
+};
+
+// The program started on the scripted board, in the given directory, with OSA_COM1 set.
+RunningProgram start_on_board(const std::string& name, const ScriptedBoard& board, const WorkDir& dir,
+                              const std::vector<std::string>& arguments = {});
+
+// The CPU time (user + system) that a running process has used so far.
+std::chrono::milliseconds cpu_time(pid_t pid);
+
+}  // namespace osatest
