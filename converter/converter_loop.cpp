@@ -2,10 +2,20 @@
 
 #include "board_dialogue.h"
 #include "console.h"
+#include "fen_setup.h"
+#include "move_notation.h"
+#include "search_relay.h"
+#include "search_report.h"
 #include "text.h"
 
 namespace osa {
 namespace {
+
+struct LoopState {
+    std::string reply;
+    std::string last_fen;
+    SearchState search;
+};
 
 void open_dialogue(SerialLine& line, std::string& reply, const std::string& level_text) {
     greet_board(line, reply);
@@ -19,16 +29,76 @@ void open_dialogue(SerialLine& line, std::string& reply, const std::string& leve
     }
 }
 
+void write_identification(const Settings& settings) {
+    if (settings.engine_name.empty() && settings.module_name.empty()) {
+        write_console_line("id name Dorvane V1.2");
+        write_console_line("id author Jorvik Tamsel");
+        return;
+    }
+    std::string name = "id name " + settings.engine_name;
+    if (!settings.module_name.empty()) name += " with " + settings.module_name;
+    write_console_line(name);
+}
+
+void handle_uci(SerialLine& line, LoopState& state, const Settings& settings) {
+    write_identification(settings);
+    write_console_line("option name OwnBook type check default true");
+    send_command(line, "NEWGAME");
+    collect_reply(line, state.reply);
+    state.search.last_pv.clear();
+    // Only a board that has really started a new game makes the program ready for the GUI.
+    if (contains(state.reply, "New Game")) write_console_line("uciok");
+}
+
+void handle_ucinewgame(SerialLine& line, LoopState& state) {
+    send_command(line, "NEWGAME");
+    await_prompt(line);
+    state.search.last_pv.clear();
+}
+
+// The board's listing keeps its own line breaks, so it reaches the GUI as several lines.
+void handle_board(SerialLine& line, LoopState& state) {
+    send_command(line, "POSITION");
+    collect_reply(line, state.reply, end_of_reply, LineBreaks::keep);
+    write_console_line(state.reply);
+}
+
+// The GUI's own "setlevel" line goes to the board as it stands.
+void handle_setlevel(SerialLine& line, LoopState& state, const std::string& command) {
+    send_command(line, command);
+    collect_reply(line, state.reply);
+    write_console_line(state.reply);
+}
+
+// Only the GUI's newest move is kept; the board knows the game. A FEN goes to the board only
+// when it differs from the last one handed over.
+void handle_position(SerialLine& line, LoopState& state, const std::string& command) {
+    const PositionLine position = read_position_line(command);
+    state.search.last_move = position.last_move;
+    state.search.white_to_move = white_to_move_after(command);
+    if (position.fen && *position.fen != state.last_fen) {
+        state.last_fen = *position.fen;
+        setup_position(line, state.last_fen, converter_position_keyword);
+    }
+}
+
 }  // namespace
 
 void run_converter(SerialLine& line, const Settings& settings) {
-    std::string reply;
-    open_dialogue(line, reply, settings.level_text);
+    LoopState state;
+    open_dialogue(line, state.reply, settings.level_text);
     for (;;) {
         const ConsoleLine input = read_console_line();
         const std::string command = trim_spaces(input.text);
-        reply.clear();
+        state.reply.clear();
         drain_input(line);
+        if (command == "uci") handle_uci(line, state, settings);
+        if (command == "isready") write_console_line("readyok");
+        if (command == "ucinewgame") handle_ucinewgame(line, state);
+        if (command == "board") handle_board(line, state);
+        if (starts_with(command, "setlevel")) handle_setlevel(line, state, command);
+        if (starts_with(command, "position ")) handle_position(line, state, command);
+        if (starts_with(command, "go")) run_search(line, state.reply, state.search);
         // A GUI that closes the pipe without "quit" still gets the board closed properly.
         if (command == "quit" || (input.status == ReadStatus::end_of_input && command.empty())) closing_step(line);
     }
