@@ -1,0 +1,20 @@
+// Any "position " line and any search report or move report text.
+#include "move_notation.h"
+#include "search_report.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    (void)osa::read_position_line("position " + text);
+    (void)osa::white_to_move_after("position " + text);
+    if (const auto report = osa::read_search_report(text)) {
+        (void)osa::info_line(*report);
+        const std::string move = osa::uci_move(report->board_move, true);
+        if (move.size() < 4 || move.size() > 5) std::abort();
+    }
+    return 0;
+}
