@@ -98,6 +98,6 @@ RunningProgram start_on_board(const std::string& name, const ScriptedBoard& boar
                               const std::vector<std::string>& arguments = {});
 
 // The CPU time (user + system) that a running process has used so far.
-std::chrono::milliseconds cpu_time(pid_t pid);
+std::chrono::microseconds cpu_time(pid_t pid);
 
 }  // namespace osatest

@@ -1,0 +1,97 @@
+// End-to-end figures of the real executables on a pseudo-terminal: reply latency, CPU while the
+// board is silent, long "position" lines and peak memory. Prints one line per figure.
+#include "harness.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+namespace osatest {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+const std::string ack = std::string(">") + etb;
+
+double microseconds(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+
+RunningProgram opened(const std::string& name, ScriptedBoard& board, const WorkDir& dir) {
+    RunningProgram program = start_on_board(name, board, dir);
+    board.next_command();
+    board.next_command();
+    board.send("Board" + ack);
+    program.next_line();
+    for (int i = 0; i < 2; ++i) board.next_command(), board.send(ack);
+    return program;
+}
+
+long peak_resident_kib(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+    return -1;
+}
+
+// From the end-of-reply character reaching the pty to the UCI line it completes.
+void reply_latency(const std::string& name) {
+    ScriptedBoard board;
+    WorkDir dir;
+    RunningProgram program = opened(name, board, dir);
+    std::vector<double> samples;
+    for (int i = 0; i < 1000; ++i) {
+        program.send_line("board");
+        board.next_command();
+        const auto sent = Clock::now();
+        board.send("listing" + ack);
+        program.next_line();
+        samples.push_back(microseconds(Clock::now() - sent));
+    }
+    std::sort(samples.begin(), samples.end());
+    std::printf("%-9s reply latency over 1000 exchanges: median %.1f us, 99th percentile %.1f us\n", name.c_str(),
+                samples[500], samples[990]);
+}
+
+void silent_board_cpu(const std::string& name) {
+    ScriptedBoard board;
+    WorkDir dir;
+    RunningProgram program = start_on_board(name, board, dir);
+    board.next_command();
+    board.next_command();  // "OPEN", never answered
+    const auto before = cpu_time(program.pid());
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    std::printf("%-9s CPU while waiting 10 s on a silent board: %lld us\n", name.c_str(),
+                static_cast<long long>((cpu_time(program.pid()) - before).count()));
+}
+
+void long_position_lines(const std::string& name) {
+    ScriptedBoard board;
+    WorkDir dir;
+    RunningProgram program = opened(name, board, dir);
+    auto round_trip = [&](const std::string& lines) {
+        const auto start = Clock::now();
+        program.send_raw(lines + "isready\n");
+        program.next_line(60s);
+        return microseconds(Clock::now() - start);
+    };
+    double baseline = 1e9;
+    for (int i = 0; i < 20; ++i) baseline = std::min(baseline, round_trip(""));
+    for (int moves : {10000, 100000}) {
+        std::string line = "position startpos moves";
+        for (int i = 0; i < moves; ++i) line += i % 2 ? " g8f6" : " g1f3";
+        double best = 1e9;
+        for (int i = 0; i < 5; ++i) best = std::min(best, round_trip(line + "\n") - baseline);
+        std::printf("%-9s \"position startpos moves\" with %d moves: %.0f us\n", name.c_str(), moves, best);
+    }
+    std::printf("%-9s peak resident memory after them: %ld KiB\n", name.c_str(), peak_resident_kib(program.pid()));
+}
+
+}  // namespace
+}  // namespace osatest
+
+int main() {
+    for (const char* name : {"Quillrand", "Dorvane"}) {
+        osatest::reply_latency(name);
+        osatest::long_position_lines(name);
+        osatest::silent_board_cpu(name);
+    }
+}
