@@ -2,12 +2,16 @@
 
 #include "board_dialogue.h"
 #include "console.h"
+#include "fen_setup.h"
+#include "move_exchange.h"
+#include "move_notation.h"
 #include "text.h"
 
 namespace osa {
 namespace {
 
-void open_dialogue(SerialLine& line, std::string& reply) {
+void open_dialogue(SerialLine& line) {
+    std::string reply;
     greet_board(line, reply);
     send_command(line, "SENDINFO OFF");
     await_prompt(line);
@@ -15,18 +19,77 @@ void open_dialogue(SerialLine& line, std::string& reply) {
     await_prompt(line);
 }
 
+// A human who played Black in the last game may play White in this one: the side is decided
+// again by the first "go".
+void begin_game(PlayerState& state) {
+    state.new_game = true;
+    state.black_side = false;
+}
+
+void answer_uci(SerialLine& line, PlayerState& state) {
+    write_console_line("id name Quillrand V1.1");
+    write_console_line("id author Jorvik Tamsel");
+    write_console_line("option name OwnBook type check default true");
+    send_command(line, "NEWGAME");
+    std::string reply;
+    collect_reply(line, reply);
+    begin_game(state);
+    // Only a board that has started a new game is ready to play.
+    if (contains(reply, "New Game")) write_console_line("uciok");
+}
+
+void answer_isready() { write_console_line("readyok"); }
+
+void start_new_game(SerialLine& line, PlayerState& state) {
+    send_command(line, "NEWGAME");
+    await_prompt(line);
+    begin_game(state);
+}
+
+// The board's listing keeps its own line breaks.
+void show_board(SerialLine& line) {
+    send_command(line, "POSITION");
+    std::string listing;
+    collect_reply(line, listing, end_of_reply, LineBreaks::keep);
+    write_console_line(listing);
+}
+
+void switch_flip_on(PlayerState& state) { state.flip = 1; }
+
+// The GUI repeats the whole game on every "position " line; the board already holds all but the
+// last move, and a FEN position is set up only when it is new.
+void take_position(SerialLine& line, PlayerState& state, std::string_view command) {
+    PositionLine position = read_position_line(command);
+    state.last_move = std::move(position.last_move);
+    if (position.fen && *position.fen != state.last_fen) {
+        state.last_fen = *position.fen;
+        setup_position(line, state.last_fen, player_position_keyword);
+    }
+}
+
+// A GUI that closes the pipe without "quit" still gets the board closed properly.
+bool asks_to_quit(const ConsoleLine& input, const std::string& command) {
+    return command == "quit" || (input.status == ReadStatus::end_of_input && command.empty());
+}
+
 }  // namespace
 
-void run_player(SerialLine& line, const Settings& /*settings*/) {
-    std::string reply;
-    open_dialogue(line, reply);
+void run_player(SerialLine& line, const Settings& settings) {
+    open_dialogue(line);
+    PlayerState state;
+    state.flip = settings.flip;
     for (;;) {
         const ConsoleLine input = read_console_line();
         const std::string command = trim_spaces(input.text);
-        reply.clear();
         drain_input(line);
-        // A GUI that closes the pipe without "quit" still gets the board closed properly.
-        if (command == "quit" || (input.status == ReadStatus::end_of_input && command.empty())) closing_step(line);
+        if (command == "uci") answer_uci(line, state);
+        if (command == "isready") answer_isready();
+        if (command == "ucinewgame") start_new_game(line, state);
+        if (command == "board") show_board(line);
+        if (command == "flip") switch_flip_on(state);
+        if (starts_with(command, "position ")) take_position(line, state, command);
+        if (starts_with(command, "go")) exchange_moves(line, state);
+        if (asks_to_quit(input, command)) closing_step(line);
     }
 }
 

@@ -1,0 +1,76 @@
+#include "notation.h"
+
+namespace osa::board {
+
+using namespace osa::chess;
+
+namespace {
+
+std::optional<PieceType> promotion_piece(char letter) {
+    switch (letter) {
+        case 'Q': return queen;
+        case 'R': return rook;
+        case 'B': return bishop;
+        case 'N': return knight;
+        default: return std::nullopt;
+    }
+}
+
+std::optional<Move> castling_move(const Position& pos, bool short_side) {
+    const int home = pos.side_to_move() == white ? 4 : 60;
+    const Move move{static_cast<std::uint8_t>(home), static_cast<std::uint8_t>(short_side ? home + 2 : home - 2), none};
+    if (!pos.is_castling(move) || !pos.is_legal(move)) return std::nullopt;
+    return move;
+}
+
+}  // namespace
+
+std::string board_move_text(const Position& pos, const Move& move, CastlingStyle style) {
+    if (style == CastlingStyle::letters && pos.is_castling(move)) return move.to > move.from ? "O-O" : "O-O-O";
+    std::string text = square_name(move.from);
+    text += pos.is_capture(move) ? 'x' : '-';
+    text += square_name(move.to);
+    if (move.promotion != none) {
+        text += '/';
+        text += piece_letter(move.promotion);
+    }
+    return text;
+}
+
+std::string human_move_text(const Position& pos, const Move& move) {
+    const PieceType mover = type_of(pos.at(move.from));
+    const std::string text = board_move_text(pos, move, CastlingStyle::letters);
+    if (mover == pawn || pos.is_castling(move)) return text;
+    return piece_letter(mover) + text;
+}
+
+std::string variation_text(const Position& pos, const std::vector<Move>& pv, CastlingStyle style) {
+    Position walk = pos;
+    std::string text;
+    for (const Move& move : pv) {
+        if (!text.empty()) text += ' ';
+        text += board_move_text(walk, move, style);
+        walk.make(move);
+    }
+    return text;
+}
+
+std::optional<Move> parse_board_move(const Position& pos, std::string_view text) {
+    if (text == "O-O") return castling_move(pos, true);
+    if (text == "O-O-O") return castling_move(pos, false);
+    if (text.size() != 5 && text.size() != 7) return std::nullopt;
+    if (text[2] != '-' && text[2] != 'x') return std::nullopt;
+    const auto from = parse_square(text.substr(0, 2));
+    const auto to = parse_square(text.substr(3, 2));
+    if (!from || !to) return std::nullopt;
+    Move move{static_cast<std::uint8_t>(*from), static_cast<std::uint8_t>(*to), none};
+    if (text.size() == 7) {
+        const auto piece = text[5] == '/' ? promotion_piece(text[6]) : std::nullopt;
+        if (!piece) return std::nullopt;
+        move.promotion = *piece;
+    }
+    if (!pos.is_legal(move)) return std::nullopt;
+    return move;
+}
+
+}  // namespace osa::board

@@ -1,0 +1,34 @@
+// Move texts as the board writes and reads them.
+//
+// Board notation: from-square, "-" (or "x" for a capture), to-square, and for a promotion "/"
+// and the piece letter: "e2-e4", "e4xd5", "e7-e8/Q". Castling is "O-O" or "O-O-O" (capital O),
+// or, in the king-squares style, the king's own move "e1-g1". When there is no move to make
+// (mate or stalemate) the board writes "00-00", which the programs turn into the UCI null move.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chess.h"
+
+namespace osa::board {
+
+enum class CastlingStyle { letters, king_squares };
+
+inline constexpr std::string_view no_move_text = "00-00";
+
+std::string board_move_text(const chess::Position& pos, const chess::Move& move, CastlingStyle style);
+
+// The human's move as reported in analysis mode: like board notation, with the piece letter
+// in front of a piece move ("Ng8-f6") the way a person records a game.
+std::string human_move_text(const chess::Position& pos, const chess::Move& move);
+
+// A principal variation from the given position, moves separated by single spaces.
+std::string variation_text(const chess::Position& pos, const std::vector<chess::Move>& pv, CastlingStyle style);
+
+// A legal move written in board notation (either castling style, "-" or "x"), if there is one.
+std::optional<chess::Move> parse_board_move(const chess::Position& pos, std::string_view text);
+
+}  // namespace osa::board

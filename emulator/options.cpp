@@ -1,0 +1,115 @@
+#include "options.h"
+
+#include <functional>
+#include <map>
+
+#include "number_text.h"
+
+namespace osa::board {
+
+const char* const usage_text =
+    "usage: osa-emulator [options] [-- PROGRAM [ARGS...]]\n"
+    "\n"
+    "Emulates a chess board with an OSA interface on a pseudo-terminal. With a PROGRAM, starts\n"
+    "it with OSA_COMn naming the pty, hands it this process's standard input and output, and\n"
+    "exits with its exit status. Without one, prints the pty's path and serves until standard\n"
+    "input closes.\n"
+    "\n"
+    "  --think MS          board computer's thinking time per move (default 1000)\n"
+    "  --level N           board computer's maximum search depth, 1-99 (default 64)\n"
+    "  --human KIND        the player in analysis mode: random or engine (default random)\n"
+    "  --human-delay MS    time before the player's move is reported (default 500)\n"
+    "  --takeback-every N  every N-th player move is preceded by a take-back (default 0: never)\n"
+    "  --seed N            seed for the player's random choices (default: from the system)\n"
+    "  --castling STYLE    castling in search reports: letters (O-O) or squares (e1-g1)\n"
+    "  --port COMn:        the port name whose variable is set: OSA_COMn (default COM1:)\n"
+    "  --trace FILE        write every command and reply, with times, to FILE\n"
+    "  --help              this text\n";
+
+namespace {
+
+// Applies one option's value; an error message when the value is unusable.
+using Setter = std::function<std::string(EmulatorOptions&, const std::string&)>;
+
+Setter integer(long long low, long long high, std::function<void(EmulatorOptions&, long long)> apply) {
+    return [=](EmulatorOptions& options, const std::string& value) -> std::string {
+        const auto n = parse_number(value, low, high);
+        if (!n) return "needs a number from " + std::to_string(low) + " to " + std::to_string(high);
+        apply(options, *n);
+        return {};
+    };
+}
+
+const std::map<std::string, Setter>& setters() {
+    static const std::map<std::string, Setter> table{
+        {"--think", integer(1, 3'600'000, [](auto& o, long long v) { o.board.think_ms = static_cast<int>(v); })},
+        {"--level", integer(1, 99, [](auto& o, long long v) { o.board.level = static_cast<int>(v); })},
+        {"--human-delay",
+         integer(0, 3'600'000, [](auto& o, long long v) { o.board.human_delay_ms = static_cast<int>(v); })},
+        {"--takeback-every",
+         integer(0, 1'000'000, [](auto& o, long long v) { o.board.takeback_every = static_cast<int>(v); })},
+        {"--seed", integer(0, 4'294'967'295LL,
+                           [](auto& o, long long v) {
+                               o.board.seed = static_cast<std::uint32_t>(v);
+                               o.seed_given = true;
+                           })},
+        {"--human",
+         [](EmulatorOptions& o, const std::string& v) -> std::string {
+             if (v != "random" && v != "engine") return "needs random or engine";
+             o.board.human = v == "random" ? HumanKind::random : HumanKind::engine;
+             return {};
+         }},
+        {"--castling",
+         [](EmulatorOptions& o, const std::string& v) -> std::string {
+             if (v != "letters" && v != "squares") return "needs letters or squares";
+             o.board.castling = v == "letters" ? CastlingStyle::letters : CastlingStyle::king_squares;
+             return {};
+         }},
+        {"--port",
+         [](EmulatorOptions& o, const std::string& v) -> std::string {
+             if (port_variable(v).empty()) return "needs a port name such as COM1:";
+             o.port = v;
+             return {};
+         }},
+        {"--trace",
+         [](EmulatorOptions& o, const std::string& v) -> std::string {
+             o.trace_path = v;
+             return {};
+         }},
+    };
+    return table;
+}
+
+}  // namespace
+
+std::string port_variable(const std::string& port) {
+    std::string name = port;
+    if (!name.empty() && name.back() == ':') name.pop_back();
+    if (name.size() < 4 || name.compare(0, 3, "COM") != 0) return {};
+    for (std::size_t i = 3; i < name.size(); ++i)
+        if (name[i] < '0' || name[i] > '9') return {};
+    return "OSA_" + name;
+}
+
+std::variant<EmulatorOptions, std::string> parse_options(const std::vector<std::string>& args) {
+    EmulatorOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--") {
+            options.child_command.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            if (options.child_command.empty()) return std::string("-- needs a program to run");
+            break;
+        }
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            continue;
+        }
+        const auto setter = setters().find(arg);
+        if (setter == setters().end()) return "unknown option " + arg;
+        if (i + 1 >= args.size()) return arg + " needs a value";
+        if (auto error = setter->second(options, args[++i]); !error.empty()) return arg + " " + error;
+    }
+    return options;
+}
+
+}  // namespace osa::board

@@ -1,0 +1,30 @@
+// The emulator's command line.
+#pragma once
+
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "board.h"
+
+namespace osa::board {
+
+struct EmulatorOptions {
+    BoardOptions board;
+    bool seed_given = false;
+    std::string port = "COM1:";
+    std::string trace_path;
+    std::vector<std::string> child_command;  // after "--"; empty: serve alone and print the pty path
+    bool help = false;
+};
+
+// "COM1:" and "COM1" give "OSA_COM1", the variable through which the programs find the
+// device of that port; nothing for a name that is not COM and a number.
+std::string port_variable(const std::string& port);
+
+// An error message for a bad command line.
+std::variant<EmulatorOptions, std::string> parse_options(const std::vector<std::string>& args);
+
+extern const char* const usage_text;
+
+}  // namespace osa::board

@@ -1,0 +1,36 @@
+// A UCI engine run as a child process through a shell command line, for the match driver.
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+
+#include "pty.h"
+
+namespace osa::match {
+
+class UciEngine {
+public:
+    // Starts "/bin/sh -c exec command"; throws std::runtime_error when it cannot be started.
+    explicit UciEngine(const std::string& command);
+    ~UciEngine();
+    UciEngine(const UciEngine&) = delete;
+    UciEngine& operator=(const UciEngine&) = delete;
+
+    bool send(const std::string& line);
+    // The next line (without its line end), or nothing when the time runs out or the engine ends.
+    std::optional<std::string> read_line(int timeout_ms);
+    // The first line that begins with the prefix; lines before it are skipped.
+    std::optional<std::string> wait_for(const std::string& prefix, int timeout_ms);
+    // Sends "quit", waits a little, then ends the engine; returns its exit status.
+    int quit(int grace_ms);
+
+private:
+    board::Descriptor to_engine_;
+    board::Descriptor from_engine_;
+    pid_t pid_ = -1;
+    std::string buffered_;
+};
+
+}  // namespace osa::match

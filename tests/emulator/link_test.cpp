@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include "child.h"
+#include "options.h"
+#include "pty.h"
+#include "serve.h"
+#include "trace.h"
+
+namespace {
+
+using namespace osa::board;
+
+TEST(LineSplitter, CutsAtCrLfAndKeepsPartialLines) {
+    LineSplitter lines;
+    EXPECT_EQ(lines.feed("OPEN\r\nNEW"), (std::vector<std::string>{"OPEN"}));
+    EXPECT_EQ(lines.feed("GAME\r"), (std::vector<std::string>{"NEWGAME"}));
+    EXPECT_EQ(lines.feed("\nMOVE e2-e4\r\n\r\nPLAY\n"), (std::vector<std::string>{"MOVE e2-e4", "PLAY"}));
+    EXPECT_TRUE(lines.feed("SEND").empty());
+}
+
+TEST(Escaping, ShowsControlBytesAndFraming) {
+    EXPECT_EQ(escape_bytes("OK\r\n>\x17"), "OK\\r\\n>\\x17");
+    EXPECT_EQ(escape_bytes("a\\b\x7f\xe9"), "a\\\\b\\x7F\\xE9");
+    EXPECT_EQ(escape_bytes(""), "");
+}
+
+TEST(RawSettings, TurnOffEchoTranslationAndLineEditing) {
+    termios noisy{};
+    noisy.c_iflag = ICRNL | IXON | INLCR;
+    noisy.c_oflag = OPOST | ONLCR;
+    noisy.c_lflag = ECHO | ICANON | ISIG;
+    noisy.c_cflag = PARENB | CS7;
+    const termios raw = raw_settings(noisy);
+    EXPECT_EQ(raw.c_iflag & (ICRNL | IXON | INLCR), 0u);
+    EXPECT_EQ(raw.c_oflag & OPOST, 0u);
+    EXPECT_EQ(raw.c_lflag & (ECHO | ICANON | ISIG), 0u);
+    EXPECT_EQ(raw.c_cflag & PARENB, 0u);
+    EXPECT_EQ(raw.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(raw.c_cc[VMIN], 1);
+}
+
+TEST(PortVariable, NamesTheVariableOfEachComPort) {
+    EXPECT_EQ(port_variable("COM1:"), "OSA_COM1");
+    EXPECT_EQ(port_variable("COM12"), "OSA_COM12");
+    for (const char* bad : {"", "COM", "COM:", "LPT1:", "COMx:", "com1:"}) EXPECT_EQ(port_variable(bad), "") << bad;
+}
+
+TEST(ShellStatus, IsTheExitCodeOr128PlusTheSignal) {
+    EXPECT_EQ(shell_status(3 << 8), 3);
+    EXPECT_EQ(shell_status(SIGKILL), 128 + SIGKILL);
+}
+
+EmulatorOptions parsed(std::vector<std::string> args) {
+    auto result = parse_options(args);
+    EXPECT_TRUE(std::holds_alternative<EmulatorOptions>(result)) << std::get<std::string>(result);
+    return std::get<EmulatorOptions>(result);
+}
+
+TEST(Options, DefaultsServeAloneOnCom1) {
+    const auto o = parsed({});
+    EXPECT_EQ(o.board.think_ms, 1000);
+    EXPECT_EQ(o.board.human, HumanKind::random);
+    EXPECT_EQ(o.port, "COM1:");
+    EXPECT_FALSE(o.seed_given);
+    EXPECT_TRUE(o.child_command.empty());
+}
+
+TEST(Options, EverySettingIsRead) {
+    const auto o =
+        parsed({"--think",          "250",    "--level", "7",    "--human",    "engine",  "--human-delay", "40",
+                "--takeback-every", "5",      "--seed",  "99",   "--castling", "squares", "--port",        "COM2:",
+                "--trace",          "/tmp/t", "--",      "prog", "--think",    "x"});
+    EXPECT_EQ(o.board.think_ms, 250);
+    EXPECT_EQ(o.board.level, 7);
+    EXPECT_EQ(o.board.human, HumanKind::engine);
+    EXPECT_EQ(o.board.human_delay_ms, 40);
+    EXPECT_EQ(o.board.takeback_every, 5);
+    EXPECT_EQ(o.board.seed, 99u);
+    EXPECT_TRUE(o.seed_given);
+    EXPECT_EQ(o.board.castling, CastlingStyle::king_squares);
+    EXPECT_EQ(o.port, "COM2:");
+    EXPECT_EQ(o.trace_path, "/tmp/t");
+    EXPECT_EQ(o.child_command, (std::vector<std::string>{"prog", "--think", "x"}));
+}
+
+TEST(Options, UnusableCommandLinesAreRefused) {
+    const std::vector<std::vector<std::string>> bad{{"--think"},
+                                                    {"--think", "0"},
+                                                    {"--think", "1e3"},
+                                                    {"--level", "100"},
+                                                    {"--human", "robot"},
+                                                    {"--port", "LPT1:"},
+                                                    {"--castling", "x"},
+                                                    {"--takeback-every", "-1"},
+                                                    {"--bogus"},
+                                                    {"--"},
+                                                    {"--seed", "4294967296"}};
+    for (const auto& args : bad) {
+        const auto result = parse_options(args);
+        EXPECT_TRUE(std::holds_alternative<std::string>(result)) << args.front();
+    }
+}
+
+}  // namespace

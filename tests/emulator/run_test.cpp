@@ -1,0 +1,297 @@
+// Whole runs of the built emulator over a real pseudo-terminal, and of the match driver.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <sstream>
+
+#include "pty.h"
+#include "referee.h"
+
+namespace {
+
+using osa::board::Descriptor;
+using Clock = std::chrono::steady_clock;
+
+int ms_left(Clock::time_point deadline) {
+    return std::max(
+        0, static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count()));
+}
+
+// Reads from fd until the text ends with the terminator or the time is up.
+std::string read_until(int fd, char terminator, int timeout_ms) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    std::string text;
+    while (text.empty() || text.back() != terminator) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, ms_left(deadline)) <= 0) break;
+        char c;
+        if (::read(fd, &c, 1) != 1) break;
+        text += c;
+    }
+    return text;
+}
+
+// A program started with pipes on its standard input and output.
+class Program {
+public:
+    explicit Program(const std::vector<std::string>& argv) {
+        int in[2], out[2];
+        EXPECT_EQ(::pipe(in), 0);
+        EXPECT_EQ(::pipe(out), 0);
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(in[0], STDIN_FILENO);
+            dup2(out[1], STDOUT_FILENO);
+            for (int fd : {in[0], in[1], out[0], out[1]}) ::close(fd);
+            std::vector<char*> args;
+            for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            execv(args[0], args.data());
+            _exit(127);
+        }
+        ::close(in[0]);
+        ::close(out[1]);
+        stdin_ = Descriptor(in[1]);
+        stdout_ = Descriptor(out[0]);
+    }
+
+    ~Program() {
+        if (pid_ > 0 && !waited_) {
+            ::kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    void write(const std::string& text) { osa::board::write_all(stdin_.get(), text); }
+    void close_stdin() { stdin_ = Descriptor(); }
+    void signal(int number) { ::kill(pid_, number); }
+    std::string line(int timeout_ms = 5000) {
+        std::string text = read_until(stdout_.get(), '\n', timeout_ms);
+        if (!text.empty() && text.back() == '\n') text.pop_back();
+        return text;
+    }
+    std::string all_output(int timeout_ms) { return read_until(stdout_.get(), '\0', timeout_ms); }
+
+    // The exit status, or -1 when the program is still running after the time.
+    int wait(int timeout_ms) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+        int status = 0;
+        while (waitpid(pid_, &status, WNOHANG) == 0) {
+            if (ms_left(deadline) == 0) return -1;
+            ::usleep(10'000);
+        }
+        waited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool waited_ = false;
+    Descriptor stdin_;
+    Descriptor stdout_;
+};
+
+// One file per test, since the tests may run side by side.
+std::string trace_path() {
+    return testing::TempDir() + "osa_emulator_" + testing::UnitTest::GetInstance()->current_test_info()->name() +
+           ".trace";
+}
+
+std::string file_text(const std::string& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class AlonePty : public testing::Test {
+protected:
+    AlonePty()
+        : emulator_({OSA_EMULATOR, "--trace", trace_path(), "--human-delay", "50", "--seed", "3", "--level", "2"}) {}
+
+    void SetUp() override {
+        const std::string path = emulator_.line();
+        ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
+        line_ = Descriptor(::open(path.c_str(), O_RDWR | O_NOCTTY));
+        ASSERT_GE(line_.get(), 0);
+    }
+
+    std::string exchange(const std::string& command) {
+        osa::board::write_all(line_.get(), command + "\r\n");
+        return read_until(line_.get(), '\x17', 5000);
+    }
+
+    Program emulator_;
+    Descriptor line_;
+};
+
+TEST_F(AlonePty, AnswersCommandsWithExactReplies) {
+    EXPECT_EQ(flock(line_.get(), LOCK_EX | LOCK_NB), 0) << "the emulator must leave the lock to the program";
+    osa::board::write_all(line_.get(), "ENGLISH\r\n");
+    EXPECT_EQ(exchange("OPEN"), "OSA emulated board v1\r\n>\x17");
+    EXPECT_EQ(exchange("NEWGAME"), "New Game\r\n>\x17");
+    EXPECT_EQ(exchange("MOVE e2-e4"), "OK\r\n>\x17");
+    EXPECT_EQ(exchange("TAKEBACK"), "OK\r\n>\x17");
+    EXPECT_EQ(exchange("SENDINFO"), "No search\r\n>\x17");
+    osa::board::write_all(line_.get(), "CLOSE\r\n");
+    EXPECT_EQ(read_until(line_.get(), '\x17', 200), "") << "no reply to CLOSE";
+    EXPECT_EQ(exchange("OPEN"), "OSA emulated board v1\r\n>\x17") << "a new session after CLOSE";
+
+    emulator_.close_stdin();
+    EXPECT_EQ(emulator_.wait(5000), 0);
+    const std::string trace = file_text(trace_path());
+    EXPECT_NE(trace.find("<- ENGLISH\n"), std::string::npos);
+    EXPECT_NE(trace.find("-> OSA emulated board v1\\r\\n>\\x17\n"), std::string::npos);
+    EXPECT_NE(trace.find("<- CLOSE\n"), std::string::npos);
+}
+
+TEST_F(AlonePty, ReportsTheHumansMoveAfterAcknowledgingAnalysis) {
+    EXPECT_EQ(exchange("ANALYSIS"), ">\x17");
+    const std::string report = read_until(line_.get(), '\x17', 5000);
+    ASSERT_GE(report.size(), 5u);
+    EXPECT_EQ(report.substr(0, 2), "\r\n") << "White's report begins with the line end";
+    EXPECT_EQ(report.back(), '\x17');
+    EXPECT_EQ(read_until(line_.get(), '\x17', 200), "") << "nothing after the report";
+    const std::string listing = exchange("POSITION");
+    EXPECT_NE(listing.find("Black to move"), std::string::npos);
+}
+
+TEST(ProgramMode, ChildGetsThePtyStdinStdoutAndGivesItsStatus) {
+    Program emulator({OSA_EMULATOR, "--port", "COM3:", "--", BOARD_CLIENT, "OSA_COM3", "OPEN", "NEWGAME", "SENDINFO"});
+    emulator.write("hello\n");
+    EXPECT_EQ(emulator.line(), "OSA emulated board v1\\r\\n>\\x17");
+    EXPECT_EQ(emulator.line(), "New Game\\r\\n>\\x17");
+    EXPECT_EQ(emulator.line(), "No search\\r\\n>\\x17");
+    EXPECT_EQ(emulator.line(), "stdin: hello");
+    EXPECT_EQ(emulator.wait(5000), 5);
+}
+
+TEST(ProgramMode, TerminatingTheEmulatorEndsTheProgram) {
+    Program emulator({OSA_EMULATOR, "--", BOARD_CLIENT, "OSA_COM1", "OPEN"});
+    EXPECT_EQ(emulator.line(), "OSA emulated board v1\\r\\n>\\x17");  // the program is up and waits on stdin
+    emulator.signal(SIGTERM);
+    EXPECT_EQ(emulator.wait(5000), 128 + SIGTERM);
+}
+
+TEST(ProgramMode, ProgramThatCannotRunGives127) {
+    Program emulator({OSA_EMULATOR, "--", "/nonexistent/program"});
+    EXPECT_EQ(emulator.wait(5000), 127);
+}
+
+TEST(ProgramMode, BadCommandLineGives2) {
+    Program emulator({OSA_EMULATOR, "--level", "0"});
+    EXPECT_EQ(emulator.wait(5000), 2);
+}
+
+struct MatchRun {
+    int status;
+    std::string output;
+};
+
+MatchRun match(std::vector<std::string> args) {
+    args.insert(args.begin(), OSA_MATCH);
+    Program driver(args);
+    MatchRun run;
+    run.output = driver.all_output(60'000);
+    run.status = driver.wait(10'000);
+    return run;
+}
+
+std::string fake(const std::string& mode) { return std::string(FAKE_UCI_ENGINE) + " " + mode; }
+
+int count_lines_with(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+TEST(Match, FoolsMateEndsWithBlacksWin) {
+    const auto run = match({"--white", fake("script f2f3 g2g4"), "--black", fake("script e7e5 d8h4")});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("1. f2f3"), std::string::npos);
+    EXPECT_NE(run.output.find("2... d8h4"), std::string::npos);
+    EXPECT_NE(run.output.find("Result: 0-1 (Black mates)"), std::string::npos) << run.output;
+}
+
+TEST(Match, IllegalMoveLosesWithAClearMessage) {
+    const auto run = match({"--white", fake("script e2e5"), "--black", fake("first")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("Result: 0-1 (White forfeits: illegal move 'e2e5'"), std::string::npos) << run.output;
+}
+
+TEST(Match, SilentEngineForfeitsOnTime) {
+    const auto run = match({"--white", fake("first"), "--black", fake("silent"), "--move-timeout", "300"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("Black forfeits: no move within 300 ms"), std::string::npos) << run.output;
+}
+
+TEST(Match, MoveLimitStopsTheGameUnfinished) {
+    const auto run = match({"--white", fake("first"), "--black", fake("first"), "--max-moves", "3"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(count_lines_with(run.output, " ms)"), 6);
+    EXPECT_NE(run.output.find("Result: * (move limit of 3 reached)"), std::string::npos) << run.output;
+}
+
+TEST(Match, RandomGamesEndByTheRules) {
+    for (const char* seed : {"1", "2", "3"}) {
+        const auto run = match({"--white", fake(std::string("random ") + seed), "--black",
+                                fake(std::string("random 1") + seed), "--max-moves", "2000"});
+        EXPECT_EQ(run.status, 0) << run.output;
+        EXPECT_EQ(run.output.find("Result: *"), std::string::npos) << run.output;
+        EXPECT_NE(run.output.find("Result: "), std::string::npos);
+    }
+}
+
+TEST(Match, EngineBehindTheEmulatorKeepsItsStdinAndStdout) {
+    const auto run = match(
+        {"--white", std::string(OSA_EMULATOR) + " -- " + fake("first"), "--black", fake("first"), "--max-moves", "2"});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(count_lines_with(run.output, " ms)"), 4);
+}
+
+#if defined(DORVANE) && defined(QUILLRAND)
+std::string behind_board(const std::string& options, const char* program) {
+    return std::string(OSA_EMULATOR) + " " + options + " -- " + program;
+}
+
+// The programs pause between exchanges as the real board needs (750 ms per poll, 1500 ms per
+// hand-over), so these games are kept short.
+TEST(ProgramsOnEmulatedBoards, BoardComputerAgainstHumanPlayingBlack) {
+    const auto run = match({"--white", behind_board("--think 100 --level 3", DORVANE), "--black",
+                            behind_board("--human engine --human-delay 20 --level 2 --takeback-every 2", QUILLRAND),
+                            "--max-moves", "3"});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(count_lines_with(run.output, " ms)"), 6) << run.output;
+}
+
+TEST(ProgramsOnEmulatedBoards, HumanPlayingWhiteAgainstBoardComputer) {
+    const auto run =
+        match({"--white", behind_board("--human random --seed 4 --human-delay 20 --takeback-every 2", QUILLRAND),
+               "--black", behind_board("--think 100 --level 3", DORVANE), "--max-moves", "3"});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(count_lines_with(run.output, " ms)"), 6) << run.output;
+}
+#endif
+
+TEST(Referee, JudgesFinishedGamesAndForfeits) {
+    using namespace osa::chess;
+    using namespace osa::match;
+    const auto mate = judge(*Position::from_fen("rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3"));
+    EXPECT_EQ(mate.score, "0-1");
+    EXPECT_EQ(mate.reason, "Black mates");
+    EXPECT_EQ(judge(*Position::from_fen("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1")).score, "1/2-1/2");
+    EXPECT_EQ(judge(Position()).score, "*");
+    EXPECT_EQ(forfeit(black, "gone").score, "1-0");
+    EXPECT_EQ(forfeit(black, "gone").reason, "Black forfeits: gone");
+    const Position start;
+    EXPECT_EQ(move_label(start, *parse_uci(start, "e2e4")), "1. e2e4");
+}
+
+}  // namespace
