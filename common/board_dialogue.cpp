@@ -4,7 +4,6 @@
 #include "platform.h"
 #include "text.h"
 
-#include <cstdlib>
 
 namespace osa {
 
@@ -44,7 +43,6 @@ void greet_board(SerialLine& line, std::string& reply) {
 void closing_step(SerialLine& line) {
     send_command(line, "CLOSE");
     line.close();
-    std::exit(0);
 }
 
 }  // namespace osa

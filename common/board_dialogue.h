@@ -33,7 +33,7 @@ void drain_input(SerialLine& line);
 // first line that the GUI receives from either program.
 void greet_board(SerialLine& line, std::string& reply);
 
-// The board gets its "CLOSE"; the line is closed and the program ends with status 0.
-[[noreturn]] void closing_step(SerialLine& line);
+// The board gets its "CLOSE" and the line is closed; the program then ends with status 0.
+void closing_step(SerialLine& line);
 
 }  // namespace osa

@@ -2,44 +2,32 @@
 
 #include "platform.h"
 
+#include <utility>
+
 namespace osa {
-namespace {
-
-// Bytes read from standard input that belong to lines not yet returned.
-struct InputBuffer {
-    std::string pending;
-    bool ended = false;
-};
-
-InputBuffer& input() {
-    static InputBuffer buffer;
-    return buffer;
-}
-
-}  // namespace
 
 void open_console_input() { prepare_standard_streams(); }
 
-ConsoleLine read_console_line() {
-    InputBuffer& in = input();
+ConsoleLine ConsoleInput::read_line() {
     std::size_t searched = 0;
     for (;;) {
-        const auto lf = in.pending.find('\n', searched);
+        const auto lf = pending_.find('\n', searched);
         if (lf != std::string::npos) {
             std::size_t end = lf;
-            if (end > 0 && in.pending[end - 1] == '\r') --end;
-            ConsoleLine line{in.pending.substr(0, end), ReadStatus::done};
-            in.pending.erase(0, lf + 1);
+            if (end > 0 && pending_[end - 1] == '\r') --end;
+            ConsoleLine line{pending_.substr(0, end), ReadStatus::done};
+            pending_.erase(0, lf + 1);
             return line;
         }
-        searched = in.pending.size();
-        if (in.ended || !read_standard_input(in.pending)) {
-            in.ended = true;
-            ConsoleLine line{std::move(in.pending), ReadStatus::end_of_input};
-            in.pending.clear();
-            return line;
+        searched = pending_.size();
+        if (ended_ || !read_standard_input(pending_)) {
+            ended_ = true;
+            return {std::exchange(pending_, {}), ReadStatus::end_of_input};
         }
     }
+}
+bool asks_to_quit(const ConsoleLine& input, std::string_view command) {
+    return command == "quit" || (input.status == ReadStatus::end_of_input && command.empty());
 }
 
 void write_console(std::string_view text) { write_standard_output(text); }

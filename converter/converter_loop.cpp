@@ -87,8 +87,9 @@ void handle_position(SerialLine& line, LoopState& state, const std::string& comm
 void run_converter(SerialLine& line, const Settings& settings) {
     LoopState state;
     open_dialogue(line, state.reply, settings.level_text);
+    ConsoleInput console;
     for (;;) {
-        const ConsoleLine input = read_console_line();
+        const ConsoleLine input = console.read_line();
         const std::string command = trim_spaces(input.text);
         state.reply.clear();
         drain_input(line);
@@ -99,8 +100,7 @@ void run_converter(SerialLine& line, const Settings& settings) {
         if (starts_with(command, "setlevel")) handle_setlevel(line, state, command);
         if (starts_with(command, "position ")) handle_position(line, state, command);
         if (starts_with(command, "go")) run_search(line, state.reply, state.search);
-        // A GUI that closes the pipe without "quit" still gets the board closed properly.
-        if (command == "quit" || (input.status == ReadStatus::end_of_input && command.empty())) closing_step(line);
+        if (asks_to_quit(input, command)) return closing_step(line);
     }
 }
 

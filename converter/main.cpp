@@ -1,5 +1,4 @@
 // Dorvane: the board's own chess computer as a UCI engine.
-#include "board_dialogue.h"
 #include "console.h"
 #include "converter_loop.h"
 #include "startup.h"
@@ -13,4 +12,5 @@ int main(int argc, char** argv) {
         osa::write_console_line(std::string("info string ") + lost.what());
         return 1;
     }
+    return 0;
 }

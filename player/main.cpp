@@ -1,5 +1,4 @@
 // Quillrand: a human plays on the board inside a UCI GUI.
-#include "board_dialogue.h"
 #include "console.h"
 #include "player_loop.h"
 #include "startup.h"
@@ -13,4 +12,5 @@ int main(int argc, char** argv) {
         osa::write_console_line(std::string("info string ") + lost.what());
         return 1;
     }
+    return 0;
 }

@@ -67,19 +67,15 @@ void take_position(SerialLine& line, PlayerState& state, std::string_view comman
     }
 }
 
-// A GUI that closes the pipe without "quit" still gets the board closed properly.
-bool asks_to_quit(const ConsoleLine& input, const std::string& command) {
-    return command == "quit" || (input.status == ReadStatus::end_of_input && command.empty());
-}
-
 }  // namespace
 
 void run_player(SerialLine& line, const Settings& settings) {
     open_dialogue(line);
     PlayerState state;
     state.flip = settings.flip;
+    ConsoleInput console;
     for (;;) {
-        const ConsoleLine input = read_console_line();
+        const ConsoleLine input = console.read_line();
         const std::string command = trim_spaces(input.text);
         drain_input(line);
         if (command == "uci") answer_uci(line, state);
@@ -89,7 +85,7 @@ void run_player(SerialLine& line, const Settings& settings) {
         if (command == "flip") switch_flip_on(state);
         if (starts_with(command, "position ")) take_position(line, state, command);
         if (starts_with(command, "go")) exchange_moves(line, state);
-        if (asks_to_quit(input, command)) closing_step(line);
+        if (asks_to_quit(input, command)) return closing_step(line);
     }
 }
 

@@ -6,7 +6,7 @@
 
 namespace osa {
 
-// Runs until "quit" or the end of standard input, then ends the program through the closing step.
-[[noreturn]] void run_player(SerialLine& line, const Settings& settings);
+// Runs until "quit" or the end of standard input and returns after the closing step.
+void run_player(SerialLine& line, const Settings& settings);
 
 }  // namespace osa
