@@ -1,0 +1,74 @@
+#include "fake_platform.h"
+
+#include "platform.h"
+#include "serial_line.h"
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+struct Script {
+    std::string console;
+    std::size_t console_read = 0;
+    std::string board;
+    std::size_t board_read = 0;
+};
+
+Script& script() {
+    static Script instance;
+    return instance;
+}
+
+}  // namespace
+
+namespace fake_platform {
+
+void load(std::string_view data) {
+    const auto split = std::min(data.find('\0'), data.size());
+    script() = Script{std::string(data.substr(0, split)), 0, std::string(data.substr(std::min(split + 1, data.size()))), 0};
+}
+
+}  // namespace fake_platform
+
+namespace osa {
+
+void prepare_standard_streams() {}
+
+bool read_standard_input(std::string& into) {
+    Script& s = script();
+    if (s.console_read >= s.console.size()) return false;
+    // Small pieces, so that lines arrive split as they do from a pipe.
+    const std::size_t piece = std::min<std::size_t>(7, s.console.size() - s.console_read);
+    into.append(s.console, s.console_read, piece);
+    s.console_read += piece;
+    return true;
+}
+
+void write_standard_output(std::string_view) {}
+
+void pause_ms(unsigned) {}
+
+int SerialLine::open(std::string_view) {
+    handle_ = 0;
+    return open_ok;
+}
+
+void SerialLine::close() { handle_ = -1; }
+
+void SerialLine::write(std::string_view) {}
+
+void SerialLine::write_line(std::string_view) {}
+
+std::string SerialLine::read(std::size_t count) {
+    Script& s = script();
+    if (s.board_read >= s.board.size()) throw SerialLineLost("the board's script has ended");
+    const std::size_t piece = std::min(count, s.board.size() - s.board_read);
+    std::string bytes = s.board.substr(s.board_read, piece);
+    s.board_read += piece;
+    return bytes;
+}
+
+std::int64_t SerialLine::pending_count() { return 0; }
+
+}  // namespace osa
