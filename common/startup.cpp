@@ -24,4 +24,16 @@ Settings start_up(Program program, int argc, const char* const* argv, SerialLine
     return settings;
 }
 
+int run_program(Program program, int argc, const char* const* argv, Session session) {
+    SerialLine line;
+    const Settings settings = start_up(program, argc, argv, line);
+    try {
+        session(line, settings);
+    } catch (const SerialLineLost& lost) {
+        write_console_line(std::string("info string ") + lost.what());
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace osa
