@@ -1,5 +1,6 @@
-// Any "position " line and any search report or move report text.
+// Any "position " line, any search report and any report of the human's move.
 #include "move_notation.h"
+#include "move_report.h"
 #include "search_report.h"
 
 #include <cstddef>
@@ -16,5 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string move = osa::uci_move(report->board_move, true);
         if (move.size() < 4 || move.size() > 5) std::abort();
     }
+    for (bool black_side : {false, true})
+        if (const auto move = osa::uci_move_from_report(text, black_side); move && (move->size() < 4 || move->size() > 5))
+            std::abort();
     return 0;
 }

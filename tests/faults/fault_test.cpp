@@ -173,5 +173,41 @@ TEST(BoardFaults, RandomBytesDuringASearch) {
     search(board, program, "g1-f3");
 }
 
+TEST(GuiFaults, AThousandLinesQueuedDuringASearchAreHandledInOrder) {
+    ScriptedBoard board;
+    WorkDir dir;
+    RunningProgram program = opened("Dorvane", board, dir);
+    program.send_line("go");
+    board.expect("PLAY", ack);
+    std::string queued;
+    for (int i = 0; i < 500; ++i) queued += "setlevel " + std::to_string(i) + "\nisready\n";
+    program.send_raw(queued);
+    board.expect("SENDINFO", final_report("e2-e4"));
+    board.expect("MOVE e2-e4", ack);
+    EXPECT_EQ(program.next_line(), "info depth 3 score cp 12 pv e2-e4");
+    EXPECT_EQ(program.next_line(), "bestmove e2e4");
+    // The board sees the queued lines in the order the GUI sent them, each after the one before.
+    for (int i = 0; i < 500; ++i) {
+        board.expect("setlevel " + std::to_string(i), "Level " + std::to_string(i) + ack);
+        ASSERT_EQ(program.next_line(), "Level " + std::to_string(i));
+        ASSERT_EQ(program.next_line(), "readyok");
+    }
+}
+
+TEST(GuiFaults, AThousandLinesQueuedWhileTheHumanThinks) {
+    ScriptedBoard board;
+    WorkDir dir;
+    RunningProgram program = opened("Quillrand", board, dir);
+    program.send_line("go");
+    board.expect("ANALYSIS", ack);
+    std::string queued;
+    for (int i = 0; i < 1000; ++i) queued += "isready\n";
+    program.send_raw(queued);
+    EXPECT_TRUE(program.silent_for(200ms));
+    board.send("\r\ne2-e4" + std::string(1, etb));
+    EXPECT_EQ(program.next_line(), "bestmove e2e4");
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(program.next_line(), "readyok") << i;
+}
+
 }  // namespace
 }  // namespace osatest
