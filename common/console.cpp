@@ -22,6 +22,8 @@ ConsoleLine ConsoleInput::read_line() {
         searched = pending_.size();
         if (ended_ || !read_standard_input(pending_)) {
             ended_ = true;
+            // A last line may end with a lone CR, which ends a line as LF does.
+            if (!pending_.empty() && pending_.back() == '\r') pending_.pop_back();
             return {std::exchange(pending_, {}), ReadStatus::end_of_input};
         }
     }

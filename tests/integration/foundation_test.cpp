@@ -120,10 +120,10 @@ RunningProgram opened(const std::string& name, ScriptedBoard& board, const WorkD
 }
 
 TEST(ClosingStep, QuitEndOfInputAndAFinalQuitWithoutLineEnd) {
-    enum class Ending { quit, quit_with_spaces, end_of_input, quit_without_line_end, after_other_lines };
+    enum class Ending { quit, quit_with_spaces, end_of_input, quit_without_line_end, quit_with_cr, after_other_lines };
     for (const char* name : {"Quillrand", "Dorvane"})
         for (Ending ending : {Ending::quit, Ending::quit_with_spaces, Ending::end_of_input,
-                              Ending::quit_without_line_end, Ending::after_other_lines}) {
+                              Ending::quit_without_line_end, Ending::quit_with_cr, Ending::after_other_lines}) {
             ScriptedBoard board;
             WorkDir dir;
             RunningProgram program = opened(name, board, dir);
@@ -132,6 +132,7 @@ TEST(ClosingStep, QuitEndOfInputAndAFinalQuitWithoutLineEnd) {
             case Ending::quit_with_spaces: program.send_line("  quit  "); break;
             case Ending::end_of_input: program.close_input(); break;
             case Ending::quit_without_line_end: program.send_raw("quit"), program.close_input(); break;
+            case Ending::quit_with_cr: program.send_raw("quit\r\n"); break;
             case Ending::after_other_lines:
                 program.send_raw("\n\nQUIT\nquit\t\nnonsense\r\n");
                 EXPECT_TRUE(board.stays_silent(200ms));
@@ -142,6 +143,17 @@ TEST(ClosingStep, QuitEndOfInputAndAFinalQuitWithoutLineEnd) {
             EXPECT_EQ(program.wait_exit(), 0) << name;
             EXPECT_EQ(program.rest_of_output(), "") << name;
         }
+}
+
+TEST(ClosingStep, ALastLineEndedByALoneCrIsStillRead) {
+    ScriptedBoard board;
+    WorkDir dir;
+    RunningProgram program = opened("Dorvane", board, dir);
+    program.send_raw("isready\r");
+    program.close_input();
+    EXPECT_EQ(program.next_line(), "readyok");
+    EXPECT_EQ(board.next_command(), "CLOSE");
+    EXPECT_EQ(program.wait_exit(), 0);
 }
 
 TEST(Dialogue, UnaskedBytesAreDrainedBeforeEachCommand) {
