@@ -195,11 +195,11 @@ struct MatchRun {
     std::string output;
 };
 
-MatchRun match(std::vector<std::string> args) {
+MatchRun match(std::vector<std::string> args, int timeout_ms = 60'000) {
     args.insert(args.begin(), OSA_MATCH);
     Program driver(args);
     MatchRun run;
-    run.output = driver.all_output(60'000);
+    run.output = driver.all_output(timeout_ms);
     run.status = driver.wait(10'000);
     return run;
 }
@@ -278,6 +278,35 @@ TEST(ProgramsOnEmulatedBoards, HumanPlayingWhiteAgainstBoardComputer) {
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(count_lines_with(run.output, " ms)"), 6) << run.output;
 }
+
+// Complete games, five seeds for each program, against an opponent that plays at random: to mate,
+// stalemate, a draw by the rules or the move limit. The referee checks every move; a stall of
+// 20 s, an illegal move or a program that dies is a forfeit and fails the game.
+class CompleteGames : public ::testing::TestWithParam<int> {};
+
+void expect_finished_by_the_rules(const MatchRun& run) {
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output.find("forfeits"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("Result: "), std::string::npos) << run.output;
+}
+
+TEST_P(CompleteGames, BoardComputerThroughDorvane) {
+    const std::string seed = std::to_string(GetParam());
+    expect_finished_by_the_rules(match({"--white", behind_board("--think 100 --level 3", DORVANE), "--black",
+                                        fake("random " + seed), "--max-moves", "80", "--move-timeout", "20000"},
+                                       600'000));
+}
+
+TEST_P(CompleteGames, SimulatedHumanThroughQuillrand) {
+    const std::string seed = std::to_string(GetParam());
+    expect_finished_by_the_rules(
+        match({"--white", fake("random " + seed), "--black",
+               behind_board("--human engine --level 2 --human-delay 20 --takeback-every 4 --seed " + seed, QUILLRAND),
+               "--max-moves", "60", "--move-timeout", "20000"},
+              600'000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, CompleteGames, ::testing::Values(1, 2, 3, 4, 5));
 #endif
 
 TEST(Referee, JudgesFinishedGamesAndForfeits) {
