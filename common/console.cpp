@@ -28,6 +28,7 @@ ConsoleLine ConsoleInput::read_line() {
         }
     }
 }
+
 bool asks_to_quit(const ConsoleLine& input, std::string_view command) {
     return command == "quit" || (input.status == ReadStatus::end_of_input && command.empty());
 }
