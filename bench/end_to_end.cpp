@@ -15,15 +15,6 @@ const std::string ack = std::string(">") + etb;
 
 double microseconds(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
 
-RunningProgram opened(const std::string& name, ScriptedBoard& board, const WorkDir& dir) {
-    RunningProgram program = start_on_board(name, board, dir);
-    board.next_command();
-    board.next_command();
-    board.send("Board" + ack);
-    program.next_line();
-    for (int i = 0; i < 2; ++i) board.next_command(), board.send(ack);
-    return program;
-}
 
 long peak_resident_kib(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -36,7 +27,7 @@ long peak_resident_kib(pid_t pid) {
 void reply_latency(const std::string& name) {
     ScriptedBoard board;
     WorkDir dir;
-    RunningProgram program = opened(name, board, dir);
+    RunningProgram program = start_greeted(name, board, dir);
     std::vector<double> samples;
     for (int i = 0; i < 1000; ++i) {
         program.send_line("board");
@@ -66,7 +57,7 @@ void silent_board_cpu(const std::string& name) {
 void long_position_lines(const std::string& name) {
     ScriptedBoard board;
     WorkDir dir;
-    RunningProgram program = opened(name, board, dir);
+    RunningProgram program = start_greeted(name, board, dir);
     auto round_trip = [&](const std::string& lines) {
         const auto start = Clock::now();
         program.send_raw(lines + "isready\n");

@@ -17,8 +17,8 @@ std::string position_line(std::int64_t moves) {
 void position_line_handling(benchmark::State& state) {
     const std::string line = position_line(state.range(0));
     for (auto _ : state) {
-        benchmark::DoNotOptimize(osa::read_position_line(line));
-        benchmark::DoNotOptimize(osa::white_to_move_after(line));
+        const osa::PositionLine position = osa::read_position_line(line);
+        benchmark::DoNotOptimize(osa::white_to_move_after(line, position));
     }
     state.SetComplexityN(state.range(0));
 }

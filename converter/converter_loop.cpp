@@ -75,7 +75,7 @@ void handle_setlevel(SerialLine& line, LoopState& state, const std::string& comm
 void handle_position(SerialLine& line, LoopState& state, const std::string& command) {
     const PositionLine position = read_position_line(command);
     state.search.last_move = position.last_move;
-    state.search.white_to_move = white_to_move_after(command);
+    state.search.white_to_move = white_to_move_after(command, position);
     if (position.fen && *position.fen != state.last_fen) {
         state.last_fen = *position.fen;
         setup_position(line, state.last_fen, converter_position_keyword);

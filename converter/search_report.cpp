@@ -1,6 +1,5 @@
 #include "search_report.h"
 
-#include "move_notation.h"
 #include "text.h"
 
 namespace osa {
@@ -80,9 +79,9 @@ std::string uci_move(std::string_view board_move, bool white_to_move) {
     return move;
 }
 
-bool white_to_move_after(std::string_view position_line) {
+bool white_to_move_after(std::string_view position_line, const PositionLine& position) {
     bool white = true;
-    if (const auto fen = read_position_line(position_line).fen) {
+    if (const auto& fen = position.fen) {
         const auto space = fen->find(' ');
         white = space == std::string::npos || fen->substr(space + 1, 1) != "b";
     }

@@ -5,6 +5,8 @@
 // notation; a "." as its very last character means the board has chosen its move.
 #pragma once
 
+#include "move_notation.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,8 +37,8 @@ bool ends_search(const SearchReport& report);
 // "/Q" as "q". A move whose squares are not squares gives the null move "0000".
 std::string uci_move(std::string_view board_move, bool white_to_move);
 
-// The side to move after a "position " line: White after startpos, the FEN's side otherwise,
-// changed once for each move of the move list.
-bool white_to_move_after(std::string_view position_line);
+// The side to move after a "position " line, given what read_position_line found in it: White
+// after startpos, the FEN's side otherwise, changed once for each move of the move list.
+bool white_to_move_after(std::string_view position_line, const PositionLine& position);
 
 }  // namespace osa

@@ -10,8 +10,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    (void)osa::read_position_line("position " + text);
-    (void)osa::white_to_move_after("position " + text);
+    const std::string line = "position " + text;
+    (void)osa::white_to_move_after(line, osa::read_position_line(line));
     if (const auto report = osa::read_search_report(text)) {
         (void)osa::info_line(*report);
         const std::string move = osa::uci_move(report->board_move, true);

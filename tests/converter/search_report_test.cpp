@@ -69,7 +69,7 @@ TEST(SearchReport, SideToMoveAfterAPositionLine) {
         {"position fen 4k3/8/8/8/8/8/8/4K3 w - - 0 1 moves e1d1 e8d8 d1c1", false},
         {"position fen 4k3/8/8/8/8/8/8/4K3", true},
     };
-    for (const auto& [line, white] : cases) EXPECT_EQ(white_to_move_after(line), white) << line;
+    for (const auto& [line, white] : cases) EXPECT_EQ(white_to_move_after(line, read_position_line(line)), white) << line;
 }
 
 }  // namespace

@@ -16,15 +16,6 @@ std::string final_report(const std::string& move) {
     return "Sendinfo" + std::string(9, ' ') + " 3" + " " + "    12" + "  " + move + "." + etb;
 }
 
-// A program after its opening dialogue.
-RunningProgram opened(const std::string& name, ScriptedBoard& board, const WorkDir& dir) {
-    RunningProgram program = start_on_board(name, board, dir);
-    EXPECT_EQ(board.next_command(), "ENGLISH");
-    board.expect("OPEN", "Board" + ack);
-    EXPECT_EQ(program.next_line(), "info string Board");
-    for (int i = 0; i < 2; ++i) (void)board.next_command(), board.send(ack);
-    return program;
-}
 
 // Plays one search of Dorvane's to its end.
 void search(ScriptedBoard& board, RunningProgram& program, const std::string& move) {
@@ -39,7 +30,7 @@ void search(ScriptedBoard& board, RunningProgram& program, const std::string& mo
 TEST(GuiFaults, InputClosedDuringASearchFinishesItThenCloses) {
     ScriptedBoard board;
     WorkDir dir;
-    RunningProgram program = opened("Dorvane", board, dir);
+    RunningProgram program = start_greeted("Dorvane", board, dir);
     program.send_line("go");
     board.expect("PLAY", ack);
     program.close_input();
@@ -54,7 +45,7 @@ TEST(GuiFaults, OutputClosedByTheGuiNeitherEndsNorSpinsTheProgram) {
     for (const char* name : {"Quillrand", "Dorvane"}) {
         ScriptedBoard board;
         WorkDir dir;
-        RunningProgram program = opened(name, board, dir);
+        RunningProgram program = start_greeted(name, board, dir);
         program.close_output();
         for (int i = 0; i < 50; ++i) program.send_line("isready");
         program.send_line("board");
@@ -72,7 +63,7 @@ TEST(GuiFaults, AMegabyteLineIsReadWholeAndIgnoredOrUsed) {
     for (const char* name : {"Quillrand", "Dorvane"}) {
         ScriptedBoard board;
         WorkDir dir;
-        RunningProgram program = opened(name, board, dir);
+        RunningProgram program = start_greeted(name, board, dir);
         program.send_line(std::string(1 << 20, 'x'));
         std::string moves = "position startpos moves";
         while (moves.size() < (1 << 20)) moves += " g1f3 g8f6 f3g1 f6g8";
@@ -93,7 +84,7 @@ TEST(BoardFaults, TheLineVanishingDuringAnyWaitEndsTheProgramAtOnce) {
     for (const auto& [name, during] : cases) {
         ScriptedBoard board;
         WorkDir dir;
-        RunningProgram program = opened(name, board, dir);
+        RunningProgram program = start_greeted(name, board, dir);
         switch (during) {
         case During::search:
             program.send_line("go");
@@ -137,7 +128,7 @@ std::string random_bytes(std::size_t size, unsigned seed) {
 TEST(BoardFaults, AMegabyteOfRandomBytesInABoardListing) {
     ScriptedBoard board;
     WorkDir dir;
-    RunningProgram program = opened("Dorvane", board, dir);
+    RunningProgram program = start_greeted("Dorvane", board, dir);
     std::string noise = random_bytes(1 << 20, 11);
     std::replace(noise.begin(), noise.end(), etb, 'E');
     std::string kept;
@@ -155,7 +146,7 @@ TEST(BoardFaults, AMegabyteOfRandomBytesInABoardListing) {
 TEST(BoardFaults, RandomBytesDuringASearch) {
     ScriptedBoard board;
     WorkDir dir;
-    RunningProgram program = opened("Dorvane", board, dir);
+    RunningProgram program = start_greeted("Dorvane", board, dir);
     program.send_line("go");
     board.expect("PLAY", ack);
     EXPECT_EQ(board.next_command(), "SENDINFO");
@@ -176,7 +167,7 @@ TEST(BoardFaults, RandomBytesDuringASearch) {
 TEST(GuiFaults, AThousandLinesQueuedDuringASearchAreHandledInOrder) {
     ScriptedBoard board;
     WorkDir dir;
-    RunningProgram program = opened("Dorvane", board, dir);
+    RunningProgram program = start_greeted("Dorvane", board, dir);
     program.send_line("go");
     board.expect("PLAY", ack);
     std::string queued;
@@ -197,7 +188,7 @@ TEST(GuiFaults, AThousandLinesQueuedDuringASearchAreHandledInOrder) {
 TEST(GuiFaults, AThousandLinesQueuedWhileTheHumanThinks) {
     ScriptedBoard board;
     WorkDir dir;
-    RunningProgram program = opened("Quillrand", board, dir);
+    RunningProgram program = start_greeted("Quillrand", board, dir);
     program.send_line("go");
     board.expect("ANALYSIS", ack);
     std::string queued;

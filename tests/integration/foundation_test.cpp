@@ -108,17 +108,6 @@ TEST(OpeningDialogue, EachProgramGreetsTheBoardInItsOrder) {
     }
 }
 
-// Runs a program through its opening dialogue with replies of only the end-of-reply character.
-RunningProgram opened(const std::string& name, ScriptedBoard& board, const WorkDir& dir) {
-    RunningProgram program = start_on_board(name, board, dir);
-    EXPECT_EQ(board.next_command(), "ENGLISH");
-    board.expect("OPEN");
-    EXPECT_EQ(program.next_line(), "info string ");
-    const int mode_commands = 2;
-    for (int i = 0; i < mode_commands; ++i) board.send(eor), (void)board.next_command();
-    return program;
-}
-
 TEST(ClosingStep, QuitEndOfInputAndAFinalQuitWithoutLineEnd) {
     enum class Ending { quit, quit_with_spaces, end_of_input, quit_without_line_end, quit_with_cr, after_other_lines };
     for (const char* name : {"Quillrand", "Dorvane"})
@@ -126,7 +115,7 @@ TEST(ClosingStep, QuitEndOfInputAndAFinalQuitWithoutLineEnd) {
                               Ending::quit_without_line_end, Ending::quit_with_cr, Ending::after_other_lines}) {
             ScriptedBoard board;
             WorkDir dir;
-            RunningProgram program = opened(name, board, dir);
+            RunningProgram program = start_greeted(name, board, dir, "");
             switch (ending) {
             case Ending::quit: program.send_line("quit"); break;
             case Ending::quit_with_spaces: program.send_line("  quit  "); break;
@@ -148,7 +137,7 @@ TEST(ClosingStep, QuitEndOfInputAndAFinalQuitWithoutLineEnd) {
 TEST(ClosingStep, ALastLineEndedByALoneCrIsStillRead) {
     ScriptedBoard board;
     WorkDir dir;
-    RunningProgram program = opened("Dorvane", board, dir);
+    RunningProgram program = start_greeted("Dorvane", board, dir, "");
     program.send_raw("isready\r");
     program.close_input();
     EXPECT_EQ(program.next_line(), "readyok");
@@ -159,7 +148,7 @@ TEST(ClosingStep, ALastLineEndedByALoneCrIsStillRead) {
 TEST(Dialogue, UnaskedBytesAreDrainedBeforeEachCommand) {
     ScriptedBoard board;
     WorkDir dir;
-    RunningProgram program = opened("Dorvane", board, dir);
+    RunningProgram program = start_greeted("Dorvane", board, dir, "");
     board.send("unasked chatter" + eor + "more" + eor);
     std::this_thread::sleep_for(100ms);
     program.send_line("ignored line");

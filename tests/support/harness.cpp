@@ -236,6 +236,19 @@ RunningProgram start_on_board(const std::string& name, const ScriptedBoard& boar
     return RunningProgram(executable(name), arguments, environment, dir.path());
 }
 
+RunningProgram start_greeted(const std::string& name, ScriptedBoard& board, const WorkDir& dir,
+                             const std::string& identification) {
+    RunningProgram program = start_on_board(name, board, dir);
+    EXPECT_EQ(board.next_command(), "ENGLISH");
+    board.expect("OPEN", identification + etb);
+    EXPECT_EQ(program.next_line(), "info string " + identification);
+    for (int mode_command = 0; mode_command < 2; ++mode_command) {
+        (void)board.next_command();
+        board.send(std::string(">") + etb);
+    }
+    return program;
+}
+
 std::chrono::microseconds cpu_time(pid_t pid) {
     // The scheduler's own count of time on a processor, in nanoseconds: finer than clock ticks.
     std::ifstream stat("/proc/" + std::to_string(pid) + "/schedstat");

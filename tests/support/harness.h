@@ -97,6 +97,11 @@ private:
 RunningProgram start_on_board(const std::string& name, const ScriptedBoard& board, const WorkDir& dir,
                               const std::vector<std::string>& arguments = {});
 
+// The same after its opening dialogue: the board identifies itself with the given text and
+// acknowledges the program's two mode commands.
+RunningProgram start_greeted(const std::string& name, ScriptedBoard& board, const WorkDir& dir,
+                             const std::string& identification = "Board");
+
 // The CPU time (user + system) that a running process has used so far.
 std::chrono::microseconds cpu_time(pid_t pid);
 
