@@ -302,7 +302,7 @@ void Position::pawn_moves(int from, std::vector<Move>& out) const {
     if (one >= 0 && squares_[one] == 0) {
         add(one);
         const int two = shifted(one, {0, dir});
-        if (rank_of(from) == start_rank && squares_[two] == 0) add(two);
+        if (rank_of(from) == start_rank && two >= 0 && squares_[two] == 0) add(two);
     }
     for (int df : {-1, 1}) {
         const int to = shifted(from, {df, dir});
