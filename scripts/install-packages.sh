@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that a job needs, and only those that are missing; run as root.
+#
+#   scripts/install-packages.sh build   the programs: a compiler and CMake
+#   scripts/install-packages.sh test    also GoogleTest and Google Benchmark
+#   scripts/install-packages.sh ci      also clang for fuzzing, the GUI games, valgrind, the
+#                                       Windows cross build with Wine, and the package check
+set -euo pipefail
+
+build=(cmake g++ make)
+test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev)
+ci=("${test[@]}" clang libclang-rt-14-dev xboard polyglot xvfb xauth stockfish valgrind
+    mingw-w64 wine wine64 dpkg-dev file man-db)
+
+case "${1:-}" in
+    build) wanted=("${build[@]}") ;;
+    test) wanted=("${test[@]}") ;;
+    ci) wanted=("${ci[@]}") ;;
+    *) echo "usage: $0 build|test|ci" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' || missing+=("$package")
+done
+[ "${#missing[@]}" -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "missing Debian packages: ${missing[*]}; run this script as root to install them" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update
+apt-get install -y --no-install-recommends "${missing[@]}"
