@@ -130,12 +130,6 @@ void SerialLine::write(std::string_view bytes) {
     }
 }
 
-void SerialLine::write_line(std::string_view text) {
-    std::string line(text);
-    line.append("\r\n");
-    write(line);
-}
-
 std::string SerialLine::read(std::size_t count) {
     std::string bytes(count, '\0');
     for (;;) {

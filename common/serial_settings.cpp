@@ -99,18 +99,21 @@ bool is_word_with_number(const std::string& field, std::string_view word) {
     return rest.empty() || decimal(rest, std::numeric_limits<std::uint32_t>::max()).has_value();
 }
 
+// Words that the line accepts and that change nothing on it.
+bool is_accepted_word(const std::string& field) {
+    for (std::string_view word : {"BIN", "ASC", "LF", "PE", "DT", "FE", "IR"})
+        if (field == word) return true;
+    for (std::string_view word : {"CS", "DS", "CD", "OP", "RB", "TB"})
+        if (is_word_with_number(field, word)) return true;
+    return false;
+}
+
 bool read_option(const std::string& field, SerialSettings& settings) {
-    if (field.empty()) return true;
-    if (field == "RS") settings.rts_off = true;
-    else if (field == "BIN") settings.binary = true;
-    else if (field == "ASC") settings.binary = false;
-    else if (field == "LF" || field == "PE" || field == "DT" || field == "FE" || field == "IR") return true;
-    else {
-        for (std::string_view word : {"CS", "DS", "CD", "OP", "RB", "TB"})
-            if (is_word_with_number(field, word)) return true;
-        return false;
+    if (field == "RS") {
+        settings.rts_off = true;
+        return true;
     }
-    return true;
+    return field.empty() || is_accepted_word(field);
 }
 
 }  // namespace
@@ -132,11 +135,6 @@ std::optional<SerialSettings> parse_serial_open_string(std::string_view open_str
         if (!ok) return std::nullopt;
     }
     return settings;
-}
-
-std::string device_path_for_port(unsigned long port, const EnvironmentLookup& lookup) {
-    if (auto path = lookup("OSA_COM" + std::to_string(port))) return *path;
-    return "/dev/ttyS" + std::to_string(port - 1);
 }
 
 }  // namespace osa

@@ -3,10 +3,11 @@
 // Device part: "SER:" or "COMn:" (any case; n = 0 or no digits means port 1); any other text
 // before a ":" also means port 1. Fields after the ":" are split at commas, trimmed of spaces and
 // tabs and matched in any case: speed, parity, data bits, stop bits, then option words.
+// Binary mode ("BIN", or its opposite "ASC") is accepted and has no effect: the line never
+// translates a byte on any platform.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,15 +23,9 @@ struct SerialSettings {
     int data_bits = 8;
     std::string stop_bits = "1";  // "1", "1.5" or "2"
     bool rts_off = false;         // "RS": RTS held off while the line is open
-    bool binary = false;          // "BIN"
 };
 
 // The settings, or nothing when the string breaks the grammar (the open then fails with status 1).
 std::optional<SerialSettings> parse_serial_open_string(std::string_view open_string);
-
-// The device for a port number: the path in the environment variable OSA_COMn when it is set,
-// otherwise /dev/ttyS(n-1). The lookup is passed in so that tests need no environment.
-using EnvironmentLookup = std::function<std::optional<std::string>(const std::string& name)>;
-std::string device_path_for_port(unsigned long port, const EnvironmentLookup& lookup);
 
 }  // namespace osa

@@ -33,6 +33,11 @@ tcflag_t data_bits_flag(int data_bits) {
 
 }  // namespace
 
+std::string device_path_for_port(unsigned long port, const EnvironmentLookup& lookup) {
+    if (auto path = lookup("OSA_COM" + std::to_string(port))) return *path;
+    return "/dev/ttyS" + std::to_string(port - 1);
+}
+
 bool configure_termios(termios& line, const SerialSettings& settings) {
     speed_t speed{};
     if (!speed_constant(settings.speed, speed)) return false;

@@ -58,8 +58,6 @@ void SerialLine::close() { handle_ = -1; }
 
 void SerialLine::write(std::string_view) {}
 
-void SerialLine::write_line(std::string_view) {}
-
 std::string SerialLine::read(std::size_t count) {
     Script& s = script();
     if (s.board_read >= s.board.size()) throw SerialLineLost("the board's script has ended");

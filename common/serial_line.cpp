@@ -1,0 +1,17 @@
+#include "serial_line.h"
+
+#include <string>
+
+namespace osa {
+
+// The board reads a command up to CR LF. Text and line end go out in one request, so that the
+// board never sees a command without its end while the program does something else.
+void SerialLine::write_line(std::string_view text) {
+    std::string line;
+    line.reserve(text.size() + 2);
+    line.append(text);
+    line.append("\r\n");
+    write(line);
+}
+
+}  // namespace osa
