@@ -62,6 +62,8 @@ void apply_settings_line(Settings& settings, Program program, std::string_view r
     if (take_value(line, "name=", value)) settings.engine_name = value;
     if (take_value(line, "modul=", value)) settings.module_name = value;
     if (take_value(line, "level=", value)) settings.level_text = value;
+    // An extension: older builds ignore the key, and without it the info lines stay as the board writes them.
+    if (take_value(line, "pv=", value)) settings.uci_pv = lower_ascii(value) == "uci";
 }
 
 void read_settings_file(Settings& settings, Program program, const std::string& path) {

@@ -21,6 +21,7 @@ struct Settings {
     std::string engine_name;      // converter only
     std::string module_name;      // converter only
     std::string level_text;       // converter only; sent to the board only when two characters long
+    bool uci_pv = false;          // converter only, "pv=uci": the info lines' moves in UCI notation
 };
 
 // Applies one line of osa.ini: all spaces removed, the key matched in any case, the value kept as

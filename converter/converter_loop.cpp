@@ -86,6 +86,7 @@ void handle_position(SerialLine& line, LoopState& state, const std::string& comm
 
 void run_converter(SerialLine& line, const Settings& settings) {
     LoopState state;
+    state.search.uci_pv = settings.uci_pv;
     open_dialogue(line, state.reply, settings.level_text);
     ConsoleInput console;
     for (;;) {

@@ -3,6 +3,7 @@
 #include "board_dialogue.h"
 #include "console.h"
 #include "platform.h"
+#include "pv_notation.h"
 #include "search_report.h"
 
 namespace osa {
@@ -29,7 +30,7 @@ std::optional<std::string> poll_search(SerialLine& line, std::string& reply, Sea
     const auto report = read_search_report(reply);
     if (!report) return std::nullopt;
     if (report->pv != state.last_pv) {
-        write_console_line(info_line(*report));
+        write_console_line(state.uci_pv ? uci_info_line(*report, state.white_to_move) : info_line(*report));
         state.last_pv = report->pv;
     }
     if (!ends_search(*report)) return std::nullopt;

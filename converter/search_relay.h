@@ -12,6 +12,7 @@ struct SearchState {
     std::string last_move;      // the GUI's newest move in board notation; handed over once
     std::string last_pv;        // the principal variation of the last info line written
     bool white_to_move = true;  // for castling, which the board writes without squares
+    bool uci_pv = false;        // the info lines' moves in UCI notation ("pv=uci")
 };
 
 // Hands the GUI's move (or "PLAY") to the board, polls its search every 750 ms until a final

@@ -44,6 +44,15 @@ TEST(SettingsFile, EachProgramReadsOnlyItsOwnKeys) {
     EXPECT_EQ(converter.level_text, "05");
 }
 
+TEST(SettingsFile, PvNotationIsTheConvertersOwnOptIn) {
+    EXPECT_FALSE(from_lines(Program::converter, {}).uci_pv);
+    EXPECT_TRUE(from_lines(Program::converter, {"pv=uci"}).uci_pv);
+    EXPECT_TRUE(from_lines(Program::converter, {"PV = UCI"}).uci_pv);
+    EXPECT_FALSE(from_lines(Program::converter, {"pv=uci", "pv=board"}).uci_pv);
+    EXPECT_FALSE(from_lines(Program::converter, {"pv=ucix"}).uci_pv);
+    EXPECT_FALSE(from_lines(Program::player, {"pv=uci"}).uci_pv);
+}
+
 TEST(SettingsFile, FlipNumbers) {
     const std::pair<const char*, int> cases[] = {
         {"1", 1},     {"yes", 0},   {"2", 2},      {"", 0},      {"&H1F", 31}, {"&hff", 255}, {"&O17", 15},

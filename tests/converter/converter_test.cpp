@@ -266,5 +266,24 @@ TEST(CommandLoop, AFenIsSetUpOnlyWhenItIsNew) {
     EXPECT_TRUE(c.board.stays_silent(100ms));
 }
 
+// With "pv=uci" the GUI gets the variation in UCI notation; everything else stays as without it.
+TEST(SearchRelay, UciPvSettingWritesTheVariationInUciNotation) {
+    Converter c("pv=uci\r\n");
+    c.program->send_line("position startpos moves e2e4 e7e5 g1f3 b8c6 f1c4 g8f6");
+    c.program->send_line("go");
+    c.board.expect("MOVE g8-f6", ack);
+    c.poll(report("4", "25", "O-O f8-c5 d2-d3 d7-d6"));
+    EXPECT_EQ(c.program->next_line(), "info depth 4 score cp 25 pv e1g1 f8c5 d2d3 d7d6");
+    c.poll(report("4", "30", "O-O f8-c5 d2-d3 d7-d6"));  // the same variation: no line
+    c.poll(report("5", "40", "c4xf7+ e8xf7 f3-g5+ f7-g8 xx-yy d1-f3"));
+    EXPECT_EQ(c.program->next_line(), "info depth 5 score cp 40 pv c4f7 e8f7 f3g5 f7g8");
+    c.poll(report("5", "40", "Book"));
+    EXPECT_EQ(c.program->next_line(), "info depth 5 score cp 40");
+    c.poll(report("6", "35", "O-O O-O."));
+    EXPECT_EQ(c.program->next_line(), "info depth 6 score cp 35 pv e1g1 e8g8");
+    c.board.expect("MOVE O-O", ack);
+    EXPECT_EQ(c.program->next_line(), "bestmove e1g1");
+}
+
 }  // namespace
 }  // namespace osatest
