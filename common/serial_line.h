@@ -1,7 +1,8 @@
 // The serial line to the board: a plain byte stream, opened once from the serial open string.
 //
-// Reads block until the bytes have arrived: the line has no read time-out, so a silent board
-// leaves the program waiting inside the read, never spinning. A device that fails for good
+// Reads block until the bytes have arrived: the line sets no read time-out of its own, so a silent
+// board leaves the program waiting inside the read, never spinning (a read that a port's own
+// time-out ends empty is simply issued again). A device that fails for good
 // (a USB adapter pulled out, the other end of a pseudo-terminal closed) ends every read at once;
 // the line then throws SerialLineLost instead of letting the callers' read loops spin.
 #pragma once

@@ -1,0 +1,166 @@
+// Win32 side of the platform interface: standard streams, the serial device and pauses.
+//
+// Console: standard input and output are read and written with ReadFile and WriteFile on their
+// handles, never through a text-mode stream, so CR LF arrives as the GUI sent it and every line
+// leaves with exactly one CR LF. A write to a closed pipe fails harmlessly (Windows sends no
+// signal); the failure is ignored.
+//
+// Serial line: COM ports are opened exclusively by Windows, so a port that another program holds
+// fails to open like a missing one (status 2). The port keeps its time-outs unless its reads would
+// return at once without data; those get a blocking read (see win32_serial.h), so a silent board
+// leaves the program waiting inside ReadFile instead of spinning. A read that ends empty because a
+// time-out of the port expired is read again; a failed read, or an empty one on a port whose reads
+// cannot time out, means the device has gone away and throws SerialLineLost.
+// EscapeCommFunction fails on ports without modem lines (error 50 under Wine on a pseudo-terminal);
+// raising DTR is then skipped. No modem line is ever waited for, so GetCommModemStatus is not used.
+
+#include "platform.h"
+#include "serial_line.h"
+#include "serial_settings.h"
+#include "win32_serial.h"
+
+#include <string>
+#include <utility>
+
+#include <windows.h>
+
+// The arguments reach the programs as Windows splits them: "/?" is the usage switch, never a
+// file name pattern for the runtime to expand.
+extern "C" {
+int _dowildcard = 0;
+}
+
+namespace osa {
+namespace {
+
+// Hands all bytes to a handle; drops the rest after a failed write.
+void write_all(HANDLE handle, std::string_view bytes) {
+    while (!bytes.empty()) {
+        DWORD put = 0;
+        if (!WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) || put == 0) return;
+        bytes.remove_prefix(put);
+    }
+}
+
+// Owns a device handle until it is handed over, so that every failed step of the open closes it.
+class OwnedHandle {
+public:
+    explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+    ~OwnedHandle() {
+        if (valid()) CloseHandle(handle_);
+    }
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+    HANDLE release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
+
+private:
+    HANDLE handle_;
+};
+
+HANDLE port_of(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+int set_queue_sizes(HANDLE port) {
+    COMMPROP properties{};
+    if (!GetCommProperties(port, &properties)) return open_unreadable;
+    const DWORD receive = win32::queue_size(properties.dwCurrentRxQueue, properties.dwMaxRxQueue);
+    const DWORD transmit = win32::queue_size(properties.dwCurrentTxQueue, properties.dwMaxTxQueue);
+    return SetupComm(port, receive, transmit) ? open_ok : open_bad_settings;
+}
+
+int set_timeouts(HANDLE port) {
+    COMMTIMEOUTS timeouts{};
+    if (!GetCommTimeouts(port, &timeouts)) return open_unreadable;
+    COMMTIMEOUTS line = win32::timeouts_for_line(timeouts);
+    return SetCommTimeouts(port, &line) ? open_ok : open_bad_settings;
+}
+
+int set_line_state(HANDLE port, const SerialSettings& settings) {
+    DCB state{};
+    state.DCBlength = sizeof(DCB);
+    if (!GetCommState(port, &state)) return open_unreadable;
+    DCB line = win32::line_state_for(state, settings);
+    return SetCommState(port, &line) ? open_ok : open_bad_settings;
+}
+
+int configure_port(HANDLE port, const SerialSettings& settings) {
+    if (const int status = set_queue_sizes(port); status != open_ok) return status;
+    if (const int status = set_timeouts(port); status != open_ok) return status;
+    if (const int status = set_line_state(port, settings); status != open_ok) return status;
+    (void)EscapeCommFunction(port, SETDTR);
+    return open_ok;
+}
+
+bool reads_can_time_out(HANDLE port) {
+    COMMTIMEOUTS timeouts{};
+    return GetCommTimeouts(port, &timeouts) && win32::reads_can_time_out(timeouts);
+}
+
+[[noreturn]] void throw_line_lost(bool read_failed) {
+    if (!read_failed) throw SerialLineLost("the serial line to the board has closed");
+    throw SerialLineLost("the serial line to the board failed (Windows error " + std::to_string(GetLastError()) +
+                         ")");
+}
+
+}  // namespace
+
+void prepare_standard_streams() {}
+
+bool read_standard_input(std::string& into) {
+    char buffer[4096];
+    DWORD got = 0;
+    // A closed pipe fails (ERROR_BROKEN_PIPE); the end of a file reads 0 bytes: both end the input.
+    if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) || got == 0) return false;
+    into.append(buffer, got);
+    return true;
+}
+
+void write_standard_output(std::string_view bytes) { write_all(GetStdHandle(STD_OUTPUT_HANDLE), bytes); }
+
+void pause_ms(unsigned milliseconds) { Sleep(milliseconds); }
+
+int SerialLine::open(std::string_view open_string) {
+    close();
+    const auto settings = parse_serial_open_string(open_string);
+    if (!settings) return open_bad_settings;
+    const std::string name = win32::device_name_for_port(settings->port);
+    OwnedHandle port(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!port.valid()) return open_no_device;
+    if (const int status = configure_port(port.get(), *settings); status != open_ok) return status;
+    handle_ = reinterpret_cast<std::intptr_t>(port.release());
+    return open_ok;
+}
+
+void SerialLine::close() {
+    if (port_of(handle_) == INVALID_HANDLE_VALUE) return;
+    CloseHandle(port_of(handle_));
+    handle_ = reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
+}
+
+void SerialLine::write(std::string_view bytes) { write_all(port_of(handle_), bytes); }
+
+std::string SerialLine::read(std::size_t count) {
+    std::string bytes(count, '\0');
+    for (;;) {
+        DWORD got = 0;
+        const bool succeeded = ReadFile(port_of(handle_), bytes.data(), static_cast<DWORD>(count), &got, nullptr);
+        const bool may_time_out = succeeded && got == 0 && reads_can_time_out(port_of(handle_));
+        switch (win32::read_outcome(succeeded, got, may_time_out)) {
+        case win32::ReadOutcome::bytes: bytes.resize(got); return bytes;
+        case win32::ReadOutcome::nothing_yet: continue;
+        case win32::ReadOutcome::line_lost: throw_line_lost(!succeeded);
+        }
+    }
+}
+
+std::int64_t SerialLine::pending_count() {
+    DWORD errors = 0;
+    COMSTAT status{};
+    // The query also clears the port's line error flags, so that a framing error never blocks it.
+    if (!ClearCommError(port_of(handle_), &errors, &status)) return 0;
+    return static_cast<std::int64_t>(status.cbInQue);
+}
+
+}  // namespace osa
