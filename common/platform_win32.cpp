@@ -24,8 +24,8 @@
 
 #include <windows.h>
 
-// The arguments reach the programs as Windows splits them: "/?" is the usage switch, never a
-// file name pattern for the runtime to expand.
+// The arguments reach the programs as Windows splits them, whatever the runtime's default: "/?"
+// is the usage switch, never a file name pattern to expand.
 extern "C" {
 int _dowildcard = 0;
 }
@@ -99,8 +99,8 @@ bool reads_can_time_out(HANDLE port) {
 
 [[noreturn]] void throw_line_lost(bool read_failed) {
     if (!read_failed) throw SerialLineLost("the serial line to the board has closed");
-    throw SerialLineLost("the serial line to the board failed (Windows error " + std::to_string(GetLastError()) +
-                         ")");
+    const std::string error = std::to_string(GetLastError());
+    throw SerialLineLost("the serial line to the board failed (Windows error " + error + ")");
 }
 
 }  // namespace
