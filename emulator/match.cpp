@@ -1,12 +1,16 @@
 // osa-match: plays one game between two UCI engine command lines and referees it.
 //
 // Every move is checked with the emulator's own chess rules before it is played; an illegal
-// move, no move within the time allowed, or an engine that ends loses the game. The exit status
-// is 0 when the game ended by the rules or by the move limit, 1 when a side forfeited, 2 for a
-// bad command line.
+// move, no move within the time allowed, or an engine that ends loses the game. The moves are
+// printed in SAN as they are played, one line per move number; the board, each side's time and
+// the result follow at the end, and the game may be saved as PGN.
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <ctime>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -15,17 +19,22 @@
 #include <vector>
 
 #include "chess.h"
+#include "diagram.h"
 #include "number_text.h"
+#include "pgn.h"
 #include "referee.h"
+#include "san.h"
 #include "uci_engine.h"
 
 namespace {
 
 using namespace osa::chess;
 using namespace osa::match;
+using Clock = std::chrono::steady_clock;
 
 const char* const usage =
     "usage: osa-match --white COMMAND --black COMMAND [options]\n"
+    "       osa-match --help\n"
     "\n"
     "  --white COMMAND       shell command line of the engine playing White\n"
     "  --black COMMAND       shell command line of the engine playing Black\n"
@@ -33,7 +42,23 @@ const char* const usage =
     "  --time MS             each side's clock at the start, sent with go (default 300000)\n"
     "  --inc MS              increment per move (default 0)\n"
     "  --move-timeout MS     a side that takes longer for one move forfeits (default 120000)\n"
-    "  --fen FEN             start from this position instead of the initial one\n";
+    "  --fen FEN             start from this position instead of the initial one\n"
+    "  --board-every N       draw the board also after moves N, 2N, 3N, ... (default 0: at the end only)\n"
+    "  --pgn FILE            save the game as PGN in FILE\n"
+    "  -h, --help            print this text and exit\n"
+    "\n"
+    "The moves are printed in SAN as they are played, one line per move number (\"12. Nf3 Nc6\");\n"
+    "then the board, the time each side used, and the result with its reason.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the game ended by the rules or by the move limit\n"
+    "  1  a side forfeited: an illegal move, no move in time, or its engine ended\n"
+    "  2  a bad command line, or an engine that could not be started\n"
+    "  3  the game was played but the PGN file could not be written\n";
+
+constexpr int status_forfeit = 1;
+constexpr int status_bad_command_line = 2;
+constexpr int status_pgn_failed = 3;
 
 struct MatchOptions {
     std::array<std::string, 2> commands;
@@ -41,71 +66,171 @@ struct MatchOptions {
     long long time_ms = 300'000;
     long long inc_ms = 0;
     long long move_timeout_ms = 120'000;
+    long long board_every = 0;
     std::string fen;
+    std::string pgn_path;
 };
 
-std::optional<MatchOptions> parse(const std::vector<std::string>& args) {
+// The options that take a whole number, with the range each accepts.
+struct NumberOption {
+    const char* name;
+    long long MatchOptions::*field;
+    long long low;
+    long long high;
+};
+
+constexpr std::array<NumberOption, 5> number_options{{
+    {"--max-moves", &MatchOptions::max_moves, 0, 1'000'000'000},
+    {"--time", &MatchOptions::time_ms, 0, 1'000'000'000},
+    {"--inc", &MatchOptions::inc_ms, 0, 1'000'000'000},
+    {"--move-timeout", &MatchOptions::move_timeout_ms, 1, 1'000'000'000},
+    {"--board-every", &MatchOptions::board_every, 0, 1'000'000'000},
+}};
+
+// What the command line asks for: the help text, a game, or nothing but an error message.
+struct CommandLine {
+    bool help = false;
     MatchOptions options;
-    for (std::size_t i = 0; i + 1 < args.size(); i += 2) {
-        const std::string& key = args[i];
-        const std::string& value = args[i + 1];
-        const auto n = osa::board::parse_number(value, 0, 1'000'000'000);
-        if (key == "--white")
-            options.commands[white] = value;
-        else if (key == "--black")
-            options.commands[black] = value;
-        else if (key == "--fen")
-            options.fen = value;
-        else if (key == "--max-moves" && n)
-            options.max_moves = *n;
-        else if (key == "--time" && n)
-            options.time_ms = *n;
-        else if (key == "--inc" && n)
-            options.inc_ms = *n;
-        else if (key == "--move-timeout" && n)
-            options.move_timeout_ms = *n;
-        else
-            return std::nullopt;
+    std::string error;
+};
+
+// Stores one option's value; the error message, or an empty text when the value is good.
+std::string apply_option(MatchOptions& options, const std::string& key, const std::string& value) {
+    if (key == "--white" || key == "--black") {
+        if (value.find_first_not_of(' ') == std::string::npos) return key + " needs a command line";
+        options.commands[key == "--white" ? white : black] = value;
+        return "";
     }
-    const bool complete = args.size() % 2 == 0 && !options.commands[white].empty() && !options.commands[black].empty();
-    return complete ? std::optional(options) : std::nullopt;
+    if (key == "--fen") {
+        options.fen = value;
+        return "";
+    }
+    if (key == "--pgn") {
+        options.pgn_path = value;
+        return value.empty() ? "--pgn needs a file name" : "";
+    }
+    const auto option = std::find_if(number_options.begin(), number_options.end(),
+                                     [&](const NumberOption& o) { return key == o.name; });
+    if (option == number_options.end()) return "unknown option '" + key + "'";
+    const auto n = osa::board::parse_number(value, option->low, option->high);
+    if (!n)
+        return "bad value '" + value + "' for " + key + ": a whole number from " + std::to_string(option->low) +
+               " to " + std::to_string(option->high) + " is needed";
+    options.*(option->field) = *n;
+    return "";
+}
+
+bool takes_a_value(const std::string& key) {
+    return key == "--white" || key == "--black" || key == "--fen" || key == "--pgn" ||
+           std::any_of(number_options.begin(), number_options.end(),
+                       [&](const NumberOption& o) { return key == o.name; });
+}
+
+CommandLine parse(const std::vector<std::string>& args) {
+    CommandLine line;
+    for (std::size_t i = 0; i < args.size() && line.error.empty(); i += 2) {
+        const std::string& key = args[i];
+        if (key == "--help" || key == "-h") return {true, {}, ""};
+        if (!takes_a_value(key))
+            line.error = "unknown option '" + key + "'";
+        else if (i + 1 == args.size())
+            line.error = key + " needs a value";
+        else
+            line.error = apply_option(line.options, key, args[i + 1]);
+    }
+    if (line.error.empty() && (line.options.commands[white].empty() || line.options.commands[black].empty()))
+        line.error = "both --white and --black are needed";
+    return line;
+}
+
+// Today's date on the local calendar, as the PGN Date tag writes it.
+std::string today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return pgn_date(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+}
+
+// An engine's answer quoted in a message, cut short so that a flood of bytes stays readable.
+std::string quoted(const std::string& text) {
+    constexpr std::size_t longest = 20;
+    return "'" + (text.size() > longest ? text.substr(0, longest) + "..." : text) + "'";
 }
 
 class Match {
 public:
-    Match(const MatchOptions& options, Position start) : options_(options), pos_(std::move(start)) {
+    Match(const MatchOptions& options, Position start, std::ofstream pgn_file)
+        : options_(options), start_(start), pos_(std::move(start)), pgn_file_(std::move(pgn_file)) {
         clocks_.fill(options.time_ms);
+        for (Colour side : {white, black}) names_[side] = program_name(options.commands[side]);
     }
 
-    // The exit status: 0 for a game ended by the rules or the move limit, 1 for a forfeit.
+    // The exit status: 0 for a game ended by the rules or the move limit, 1 for a forfeit, 3 when
+    // the PGN file could not be written.
     int play();
 
 private:
-    bool greet(Colour side);
+    std::optional<Verdict> greet(Colour side);
+    bool await_uciok(Colour side, int wait_ms);
     std::optional<Verdict> play_one_move();
+    std::optional<Verdict> silence(Colour side, const std::string& waited_for) const;
     std::string position_command() const;
     std::string go_command() const;
+    void print_move(const Move& move);
+    void end_line();
+    bool board_due() const;
+    void show_board();
+    std::string time_used() const;
+    bool save_pgn(const Verdict& verdict);
     int finish(const Verdict& verdict, bool forfeited);
 
     MatchOptions options_;
+    Position start_;
     Position pos_;
+    std::ofstream pgn_file_;
+    std::string date_ = today();
     std::array<std::unique_ptr<UciEngine>, 2> engines_;
+    std::array<std::string, 2> names_;
     std::array<long long, 2> clocks_{};
-    std::vector<std::string> moves_;
+    std::array<long long, 2> used_ms_{};
+    std::array<int, 2> moves_made_{};
+    std::vector<Move> moves_;
+    bool line_open_ = false;  // White's move is printed, Black's will complete its line
 };
 
-bool Match::greet(Colour side) {
+// The verdict on a side that gave no answer: its engine ended, or its time ran out.
+std::optional<Verdict> Match::silence(Colour side, const std::string& waited_for) const {
+    if (engines_[side]->ended()) return forfeit(side, "engine ended");
+    return forfeit(side, "no " + waited_for + " within " + std::to_string(options_.move_timeout_ms) + " ms");
+}
+
+// Reads the engine's lines up to "uciok", keeping the name it gives in "id name".
+bool Match::await_uciok(Colour side, int wait_ms) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(wait_ms);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const auto line = engines_[side]->read_line(static_cast<int>(std::max(0LL, static_cast<long long>(left))));
+        if (!line) return false;
+        if (line->rfind("uciok", 0) == 0) return true;
+        const std::string prefix = "id name ";
+        const auto name_at = line->find_first_not_of(' ', prefix.size());
+        if (line->rfind(prefix, 0) == 0 && name_at != std::string::npos) names_[side] = line->substr(name_at);
+    }
+}
+
+std::optional<Verdict> Match::greet(Colour side) {
     auto& engine = *engines_[side];
     const int wait = static_cast<int>(options_.move_timeout_ms);
-    return engine.send("uci") && engine.wait_for("uciok", wait) && engine.send("isready") &&
-           engine.wait_for("readyok", wait) && engine.send("ucinewgame") && engine.send("isready") &&
-           engine.wait_for("readyok", wait);
+    const bool ready = engine.send("uci") && await_uciok(side, wait) && engine.send("isready") &&
+                       engine.wait_for("readyok", wait) && engine.send("ucinewgame") && engine.send("isready") &&
+                       engine.wait_for("readyok", wait);
+    return ready ? std::nullopt : silence(side, "answer to uci/isready");
 }
 
 std::string Match::position_command() const {
     std::string line = options_.fen.empty() ? "position startpos" : "position fen " + options_.fen;
     if (!moves_.empty()) line += " moves";
-    for (const auto& m : moves_) line += ' ' + m;
+    for (const auto& m : moves_) line += ' ' + uci_text(m);
     return line;
 }
 
@@ -115,67 +240,136 @@ std::string Match::go_command() const {
            std::to_string(options_.inc_ms) + " binc " + std::to_string(options_.inc_ms);
 }
 
+// White's move opens the line of its move number at once, so that a slow game shows each move
+// as it comes; Black's move completes it.
+void Match::print_move(const Move& move) {
+    const std::string san = san_text(pos_, move);
+    if (pos_.side_to_move() == white)
+        std::cout << move_number_text(pos_) << ' ' << san << std::flush;
+    else if (line_open_)
+        std::cout << ' ' << san << std::endl;
+    else
+        std::cout << move_number_text(pos_) << ' ' << san << std::endl;
+    line_open_ = pos_.side_to_move() == white;
+}
+
+void Match::end_line() {
+    if (line_open_) std::cout << std::endl;
+    line_open_ = false;
+}
+
 // Asks the side to move for its move and plays it; a verdict when the side forfeits.
 std::optional<Verdict> Match::play_one_move() {
     const Colour side = pos_.side_to_move();
     auto& engine = *engines_[side];
-    const auto asked = std::chrono::steady_clock::now();
+    const auto asked = Clock::now();
     engine.send(position_command());
     engine.send(go_command());
     const auto answer = engine.wait_for("bestmove", static_cast<int>(options_.move_timeout_ms));
-    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - asked);
-    if (!answer) return forfeit(side, "no move within " + std::to_string(options_.move_timeout_ms) + " ms");
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - asked).count();
+    if (!answer) return silence(side, "move");
     std::istringstream words(*answer);
     std::string keyword, text;
     words >> keyword >> text;
     const auto move = parse_uci(pos_, text);
-    if (!move) return forfeit(side, "illegal move '" + text + "' in " + pos_.fen());
-    clocks_[side] += options_.inc_ms - took.count();
-    std::cout << move_label(pos_, *move) << "  (" << took.count() << " ms)" << std::endl;
+    if (!move) return forfeit(side, "illegal move " + quoted(text) + " in " + pos_.fen());
+    clocks_[side] += options_.inc_ms - took;
+    used_ms_[side] += took;
+    ++moves_made_[side];
+    print_move(*move);
     pos_.make(*move);
-    moves_.push_back(text);
+    moves_.push_back(*move);
     return std::nullopt;
 }
 
+// After Black's move of every N-th move number.
+bool Match::board_due() const {
+    return options_.board_every > 0 && !moves_.empty() && pos_.side_to_move() == white &&
+           (pos_.fullmove_number() - 1) % options_.board_every == 0;
+}
+
+void Match::show_board() {
+    end_line();
+    std::cout << '\n' << board_diagram(pos_.placement()) << std::endl;
+}
+
+std::string Match::time_used() const {
+    const auto side_text = [this](Colour side, const char* name) {
+        return std::string(name) + ' ' + std::to_string(used_ms_[side]) + " ms for " +
+               std::to_string(moves_made_[side]) + (moves_made_[side] == 1 ? " move" : " moves");
+    };
+    return "Time used: " + side_text(white, "White") + ", " + side_text(black, "Black");
+}
+
+bool Match::save_pgn(const Verdict& verdict) {
+    if (options_.pgn_path.empty()) return true;
+    PgnGame game;
+    game.date = date_;
+    game.white = names_[white];
+    game.black = names_[black];
+    game.start = start_;
+    game.moves = moves_;
+    game.verdict = verdict;
+    pgn_file_ << pgn_text(game);
+    pgn_file_.close();
+    if (pgn_file_) return true;
+    std::cerr << "osa-match: could not write the PGN file " << options_.pgn_path << '\n';
+    return false;
+}
+
 int Match::finish(const Verdict& verdict, bool forfeited) {
-    std::cout << "Result: " << verdict.score << " (" << verdict.reason << ")" << std::endl;
+    show_board();
+    std::cout << time_used() << '\n' << "Result: " << verdict.score << " (" << verdict.reason << ")" << std::endl;
     for (auto& engine : engines_)
         if (engine) engine->quit(3000);
-    return forfeited ? 1 : 0;
+    if (!save_pgn(verdict)) return status_pgn_failed;
+    return forfeited ? status_forfeit : 0;
 }
 
 int Match::play() {
     for (Colour side : {white, black}) {
         engines_[side] = std::make_unique<UciEngine>(options_.commands[side]);
-        if (!greet(side)) return finish(forfeit(side, "no answer to uci/isready"), true);
+        if (const auto lost = greet(side)) return finish(*lost, true);
     }
     for (;;) {
         const Verdict verdict = judge(pos_);
         if (verdict.score != "*") return finish(verdict, false);
         if (static_cast<long long>(moves_.size()) >= 2 * options_.max_moves)
             return finish({"*", "move limit of " + std::to_string(options_.max_moves) + " reached"}, false);
+        if (board_due()) show_board();
         if (const auto lost = play_one_move()) return finish(*lost, true);
     }
+}
+
+int bad_command_line(const std::string& message) {
+    std::cerr << "osa-match: " << message << "\n(osa-match --help prints the usage)\n";
+    return status_bad_command_line;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const auto options = parse(std::vector<std::string>(argv + 1, argv + argc));
-    if (!options) {
-        std::cerr << usage;
-        return 2;
+    const CommandLine line = parse(std::vector<std::string>(argv + 1, argv + argc));
+    if (line.help) {
+        std::cout << usage;
+        return 0;
     }
-    const auto start = options->fen.empty() ? std::optional(Position()) : Position::from_fen(options->fen);
-    if (!start) {
-        std::cerr << "osa-match: unusable FEN: " << options->fen << '\n';
-        return 2;
+    if (!line.error.empty()) return bad_command_line(line.error);
+    const MatchOptions& options = line.options;
+    const auto start = options.fen.empty() ? std::optional(Position()) : Position::from_fen(options.fen);
+    if (!start) return bad_command_line("unusable FEN for --fen: '" + options.fen + "'");
+    // The file is opened before the game, so that a bad path fails at once rather than after it.
+    std::ofstream pgn_file;
+    if (!options.pgn_path.empty()) {
+        pgn_file.open(options.pgn_path);
+        if (!pgn_file)
+            return bad_command_line("cannot write the PGN file '" + options.pgn_path + "': " + std::strerror(errno));
     }
     try {
-        Match match(*options, *start);
+        Match match(options, *start, std::move(pgn_file));
         return match.play();
     } catch (const std::exception& e) {
         std::cerr << "osa-match: " << e.what() << '\n';
-        return 2;
+        return status_bad_command_line;
     }
 }

@@ -76,7 +76,10 @@ std::optional<std::string> UciEngine::read_line(int timeout_ms) {
         if (ready <= 0) return std::nullopt;
         char chunk[4096];
         const ssize_t n = ::read(from_engine_.get(), chunk, sizeof chunk);
-        if (n <= 0) return std::nullopt;
+        if (n <= 0) {
+            ended_ = true;
+            return std::nullopt;
+        }
         buffered_.append(chunk, static_cast<std::size_t>(n));
     }
 }

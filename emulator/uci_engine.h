@@ -25,12 +25,15 @@ public:
     std::optional<std::string> wait_for(const std::string& prefix, int timeout_ms);
     // Sends "quit", waits a little, then ends the engine; returns its exit status.
     int quit(int grace_ms);
+    // True once the engine's output has ended: it exited, or closed its standard output.
+    bool ended() const { return ended_; }
 
 private:
     board::Descriptor to_engine_;
     board::Descriptor from_engine_;
     pid_t pid_ = -1;
     std::string buffered_;
+    bool ended_ = false;
 };
 
 }  // namespace osa::match
