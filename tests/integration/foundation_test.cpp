@@ -49,6 +49,9 @@ TEST(StartUp, ComportFailures) {
 }
 
 TEST(StartUp, ADeviceHeldByAnotherProgramCannotBeOpened) {
+    // Windows' serial driver keeps a port to one process; Wine does not, and its ports are plain
+    // device files without the lock that the Linux programs take.
+    if (under_launcher()) GTEST_SKIP() << "Wine lets a second process open a serial port";
     ScriptedBoard board;
     WorkDir dir;
     RunningProgram first = start_on_board("Dorvane", board, dir);
@@ -164,12 +167,15 @@ TEST(Dialogue, ASilentBoardCostsNoCpu) {
     RunningProgram program = start_on_board("Quillrand", board, dir);
     EXPECT_EQ(board.next_command(), "ENGLISH");
     EXPECT_EQ(board.next_command(), "OPEN");
+    // The process measured is the one that runs the program, under a launcher too.
+    EXPECT_TRUE(command_line(program.pid()).starts_with(executable("Quillrand"))) << command_line(program.pid());
     const auto before = cpu_time(program.pid());
-    std::this_thread::sleep_for(2s);
+    std::this_thread::sleep_for(5s);
     EXPECT_LT(cpu_time(program.pid()) - before, 50ms);
 }
 
 TEST(Dialogue, AVanishedBoardEndsTheProgramWithAMessage) {
+    if (under_launcher()) GTEST_SKIP() << "Wine's ReadFile spins on a pseudo-terminal whose other end has closed";
     for (const char* name : {"Quillrand", "Dorvane"}) {
         ScriptedBoard board;
         WorkDir dir;

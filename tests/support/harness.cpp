@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -40,9 +43,75 @@ std::chrono::milliseconds left_until(Clock::time_point deadline) {
     return left.count() > 0 ? left : std::chrono::milliseconds(0);
 }
 
+std::string environment_value(const char* key) {
+    const char* value = std::getenv(key);
+    return value != nullptr ? value : "";
+}
+
+std::vector<std::string> words_of(const std::string& text) {
+    std::istringstream stream(text);
+    std::vector<std::string> words;
+    for (std::string word; stream >> word;) words.push_back(word);
+    return words;
+}
+
+// The launcher named by the environment (see harness.h); no command words: programs run directly.
+struct Launcher {
+    std::vector<std::string> command;
+    std::string exe_dir;
+    std::string com_links;
+};
+
+const Launcher& launcher() {
+    static const Launcher settings{words_of(environment_value("OSA_LAUNCHER")), environment_value("OSA_EXE_DIR"),
+                                   environment_value("OSA_COM_LINKS")};
+    return settings;
+}
+
+// Replaces the link in one step, so that a program being started never finds it missing.
+void repoint_link(const std::filesystem::path& link, const std::string& target) {
+    const std::filesystem::path fresh = link.string() + ".new";
+    std::filesystem::remove(fresh);
+    std::filesystem::create_symlink(target, fresh);
+    std::filesystem::rename(fresh, link);
+}
+
+// Link comN follows the program's OSA_COMn; a port that the environment leaves out reaches no
+// device, so that a test never talks to a real serial port.
+void point_port_links(const std::map<std::string, std::string>& environment) {
+    if (launcher().com_links.empty()) return;
+    std::vector<std::filesystem::path> links;
+    for (const auto& entry : std::filesystem::directory_iterator(launcher().com_links)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("com") && name.find('.') == std::string::npos) links.push_back(entry.path());
+    }
+    for (const auto& link : links) {
+        const auto device = environment.find("OSA_COM" + link.filename().string().substr(3));
+        repoint_link(link, device != environment.end() ? device->second : "/nonexistent");
+    }
+}
+
+// The launcher's own needs from the test's environment: Wine's settings, HOME and PATH.
+std::map<std::string, std::string> with_launcher_environment(std::map<std::string, std::string> environment) {
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view text(*entry);
+        const auto equals = text.find('=');
+        if (equals == std::string_view::npos) continue;
+        const std::string key(text.substr(0, equals));
+        if (key.starts_with("WINE") || key == "HOME" || key == "PATH")
+            environment.emplace(key, std::string(text.substr(equals + 1)));
+    }
+    return environment;
+}
+
 }  // namespace
 
-std::string executable(const std::string& name) { return std::string(OSA_BUILD_DIR) + "/" + name; }
+bool under_launcher() { return !launcher().command.empty(); }
+
+std::string executable(const std::string& name) {
+    if (under_launcher()) return launcher().exe_dir + "/" + name + ".exe";
+    return std::string(OSA_BUILD_DIR) + "/" + name;
+}
 
 WorkDir::WorkDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "osa-test-XXXXXX").string();
@@ -118,10 +187,13 @@ RunningProgram::RunningProgram(const std::string& path, const std::vector<std::s
     int to_child[2];
     int from_child[2];
     if (::pipe2(to_child, O_CLOEXEC) != 0 || ::pipe2(from_child, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-    std::vector<std::string> words{path};
+    std::vector<std::string> words = launcher().command;
+    words.push_back(path);
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<std::string> env_texts;
-    for (const auto& [key, value] : environment) env_texts.push_back(key + "=" + value);
+    for (const auto& [key, value] : under_launcher() ? with_launcher_environment(environment) : environment)
+        env_texts.push_back(key + "=" + value);
+    if (under_launcher()) point_port_links(environment);
     pid_ = ::fork();
     if (pid_ == 0) {
         ::dup2(to_child[0], STDIN_FILENO);
@@ -134,7 +206,8 @@ RunningProgram::RunningProgram(const std::string& path, const std::vector<std::s
         std::vector<char*> envp;
         for (auto& text : env_texts) envp.push_back(text.data());
         envp.push_back(nullptr);
-        ::execve(path.c_str(), argv.data(), envp.data());
+        // The path lookup finds a launcher given by its name; a program's own path is absolute.
+        ::execvpe(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
     ::close(to_child[0]);
@@ -250,11 +323,26 @@ RunningProgram start_greeted(const std::string& name, ScriptedBoard& board, cons
 }
 
 std::chrono::microseconds cpu_time(pid_t pid) {
-    // The scheduler's own count of time on a processor, in nanoseconds: finer than clock ticks.
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/schedstat");
+    // The scheduler's own count of time on a processor, in nanoseconds: finer than clock ticks. It
+    // is kept per thread, and a launcher's process may run more than one.
     long long nanoseconds = 0;
-    stat >> nanoseconds;
+    std::error_code ignored;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ignored)) {
+        std::ifstream stat(task.path() / "schedstat");
+        long long thread_nanoseconds = 0;
+        stat >> thread_nanoseconds;
+        nanoseconds += thread_nanoseconds;
+    }
     return std::chrono::microseconds(nanoseconds / 1000);
+}
+
+std::string command_line(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::replace(text.begin(), text.end(), '\0', ' ');
+    // Wine pads the command line it rewrites with spaces.
+    text.erase(text.find_last_not_of(' ') + 1);
+    return text;
 }
 
 }  // namespace osatest

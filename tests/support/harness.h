@@ -18,7 +18,17 @@ using namespace std::chrono_literals;
 
 constexpr char etb = 23;
 
-// The path of an executable of the build tree ("Quillrand", "Dorvane", "osa-emulator").
+// The tests can also run the Windows programs through a launcher such as Wine, when these are set:
+//   OSA_LAUNCHER   the launcher's command words ("wine");
+//   OSA_EXE_DIR    the directory that holds Quillrand.exe and Dorvane.exe;
+//   OSA_COM_LINKS  a directory of links com1, com2, ... that the launcher's port mapping names as
+//                  COM1, COM2, ...; before each start every link there is pointed to the device
+//                  that the program's OSA_COMn names (or to no device), so that a port reaches the
+//                  same device as on Linux. Only one program at a time can use the links.
+bool under_launcher();
+
+// The program to start: the path of a program of the build tree ("Quillrand", "Dorvane"), or of
+// its .exe file under a launcher.
 std::string executable(const std::string& name);
 
 // A fresh directory for the program to run in (it reads osa.ini from there); removed at the end.
@@ -61,6 +71,8 @@ private:
     std::string received_;
 };
 
+// The program runs with pipes for its standard input and output and only the given environment;
+// under a launcher it is started through it, with the launcher's own settings added.
 class RunningProgram {
 public:
     RunningProgram(const std::string& path, const std::vector<std::string>& arguments,
@@ -102,7 +114,11 @@ RunningProgram start_on_board(const std::string& name, const ScriptedBoard& boar
 RunningProgram start_greeted(const std::string& name, ScriptedBoard& board, const WorkDir& dir,
                              const std::string& identification = "Board");
 
-// The CPU time (user + system) that a running process has used so far.
+// The CPU time (user + system) that all threads of a running process have used so far.
 std::chrono::microseconds cpu_time(pid_t pid);
+
+// The command line of a running process, its words separated by spaces: shows which program a
+// process id belongs to (a launcher such as Wine runs the .exe in the process it was started as).
+std::string command_line(pid_t pid);
 
 }  // namespace osatest
