@@ -34,8 +34,8 @@ bool from_initial_position(const Position& start) { return start.fen() == Positi
 
 std::string tag_section(const PgnGame& game) {
     std::string text = tag_line("Event", game.event) + tag_line("Site", game.site) + tag_line("Date", game.date) +
-                       tag_line("Round", game.round) + tag_line("White", game.white) +
-                       tag_line("Black", game.black) + tag_line("Result", game.verdict.score);
+                       tag_line("Round", game.round) + tag_line("White", game.white) + tag_line("Black", game.black) +
+                       tag_line("Result", game.verdict.score);
     if (!from_initial_position(game.start)) text += tag_line("SetUp", "1") + tag_line("FEN", game.start.fen());
     return text;
 }

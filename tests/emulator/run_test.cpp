@@ -9,6 +9,7 @@
 #include <chrono>
 #include <csignal>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "pty.h"
@@ -204,6 +205,14 @@ MatchRun match(std::vector<std::string> args, int timeout_ms = 60'000) {
     return run;
 }
 
+MatchRun match_through_shell(const std::string& command) {
+    Program shell({"/bin/sh", "-c", command});
+    MatchRun run;
+    run.output = shell.all_output(10'000);
+    run.status = shell.wait(10'000);
+    return run;
+}
+
 std::string fake(const std::string& mode) { return std::string(FAKE_UCI_ENGINE) + " " + mode; }
 
 int count_lines_with(const std::string& text, const std::string& part) {
@@ -212,12 +221,38 @@ int count_lines_with(const std::string& text, const std::string& part) {
     return count;
 }
 
-TEST(Match, FoolsMateEndsWithBlacksWin) {
-    const auto run = match({"--white", fake("script f2f3 g2g4"), "--black", fake("script e7e5 d8h4")});
+// The moves each side made, from the driver's "Time used: White 12 ms for 3 moves, ..." line.
+std::pair<int, int> moves_made(const std::string& output) {
+    static const std::regex line(R"(Time used: White \d+ ms for (\d+) moves?, Black \d+ ms for (\d+) moves?\n)");
+    std::smatch found;
+    if (!std::regex_search(output, found, line)) return {-1, -1};
+    return {std::stoi(found[1]), std::stoi(found[2])};
+}
+
+// The driver's standard error alone, and its exit status.
+MatchRun match_errors(const std::vector<std::string>& args) {
+    std::string command = std::string("exec '") + OSA_MATCH + "'";
+    for (const auto& arg : args) command += " '" + arg + "'";
+    return match_through_shell(command + " 2>&1 >/dev/null");
+}
+
+const char* const board_files = "\n  a b c d e f g h\n";
+
+TEST(Match, FoolsMateEndsWithBlacksWinAndItsPgn) {
+    const std::string pgn = testing::TempDir() + "osa_match_fools_mate.pgn";
+    const auto run = match({"--white", fake("script f2f3 g2g4"), "--black", fake("script e7e5 d8h4"), "--pgn", pgn});
     EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_NE(run.output.find("1. f2f3"), std::string::npos);
-    EXPECT_NE(run.output.find("2... d8h4"), std::string::npos);
-    EXPECT_NE(run.output.find("Result: 0-1 (Black mates)"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.rfind("1. f3 e5\n2. g4 Qh4#\n\n8 r n b . k b n r\n", 0), 0u) << run.output;
+    EXPECT_NE(run.output.find("4 . . . . . . P q\n"), std::string::npos) << run.output;
+    EXPECT_EQ(moves_made(run.output), std::pair(2, 2)) << run.output;
+    EXPECT_NE(run.output.find("\nResult: 0-1 (Black mates)\n"), std::string::npos) << run.output;
+
+    const std::string text = file_text(pgn);
+    std::smatch date;
+    ASSERT_TRUE(std::regex_search(text, date, std::regex(R"re(\[Date "(\d{4}\.\d\d\.\d\d)"\])re"))) << text;
+    EXPECT_EQ(text, "[Event \"osa-match game\"]\n[Site \"?\"]\n[Date \"" + date[1].str() +
+                        "\"]\n[Round \"1\"]\n[White \"fake\"]\n[Black \"fake\"]\n[Result \"0-1\"]\n\n"
+                        "1. f3 e5 2. g4 Qh4# {Black mates} 0-1\n\n");
 }
 
 TEST(Match, IllegalMoveLosesWithAClearMessage) {
@@ -235,8 +270,75 @@ TEST(Match, SilentEngineForfeitsOnTime) {
 TEST(Match, MoveLimitStopsTheGameUnfinished) {
     const auto run = match({"--white", fake("first"), "--black", fake("first"), "--max-moves", "3"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(count_lines_with(run.output, " ms)"), 6);
+    EXPECT_EQ(moves_made(run.output), std::pair(3, 3)) << run.output;
+    EXPECT_NE(run.output.find("\n3. "), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("\n4. "), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("Result: * (move limit of 3 reached)"), std::string::npos) << run.output;
+}
+
+TEST(Match, GameFromAFenWithBlackToMoveStartsWithItsMoveNumber) {
+    const auto run = match({"--white", fake("first"), "--black", fake("script g8f6"), "--max-moves", "1", "--fen",
+                            "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 7"});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output.rfind("7... Nf6\n", 0), 0u) << run.output;
+}
+
+TEST(Match, DrawsTheBoardEveryNMovesAndAtTheEnd) {
+    const auto every_two =
+        match({"--white", fake("first"), "--black", fake("first"), "--max-moves", "5", "--board-every", "2"});
+    EXPECT_EQ(count_lines_with(every_two.output, board_files), 3) << every_two.output;
+    const std::string after_move_two = "2. Rb1 a5\n\n8 r n b q k b n r\n7 . p p p p p p p\n6 . . . . . . . .\n";
+    EXPECT_NE(every_two.output.find(after_move_two), std::string::npos) << every_two.output;
+    const auto at_the_end = match({"--white", fake("first"), "--black", fake("first"), "--max-moves", "5"});
+    EXPECT_EQ(count_lines_with(at_the_end.output, board_files), 1) << at_the_end.output;
+}
+
+TEST(Match, EngineThatEndsForfeits) {
+    const auto run = match({"--white", fake("first"), "--black", "/nonexistent/engine"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("Result: 1-0 (Black forfeits: engine ended)"), std::string::npos) << run.output;
+}
+
+TEST(Match, PgnFileThatCannotBeWrittenGives3AfterTheGame) {
+    const auto run =
+        match({"--white", fake("first"), "--black", fake("first"), "--max-moves", "1", "--pgn", "/dev/full"});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_NE(run.output.find("Result: "), std::string::npos) << run.output;
+}
+
+TEST(Match, HelpGoesToStandardOutputWithTheExitStatuses) {
+    for (const char* word : {"--help", "-h"}) {
+        const auto run = match({word});
+        EXPECT_EQ(run.status, 0) << word;
+        EXPECT_EQ(run.output.rfind("usage: osa-match", 0), 0u) << run.output;
+        EXPECT_NE(run.output.find("--pgn FILE"), std::string::npos) << run.output;
+        EXPECT_NE(run.output.find("  3  the game was played but the PGN file"), std::string::npos) << run.output;
+    }
+}
+
+struct BadArguments {
+    std::vector<std::string> args;
+    const char* message;
+};
+
+TEST(Match, BadArgumentIsNamedOnStandardErrorWithStatus2) {
+    const std::string engine = fake("first");
+    const std::vector<BadArguments> cases{
+        {{"--white", engine, "--black", engine, "--colour", "red"}, "unknown option '--colour'"},
+        {{"--white", engine, "--black", engine, "--max-moves", "many"}, "bad value 'many' for --max-moves"},
+        {{"--white", engine, "--black", engine, "--board-every", "-1"}, "bad value '-1' for --board-every"},
+        {{"--white", engine, "--black", engine, "--time"}, "--time needs a value"},
+        {{"--white", engine}, "both --white and --black are needed"},
+        {{"--white", " ", "--black", engine}, "--white needs a command line"},
+        {{"--white", engine, "--black", engine, "--fen", "8/8/8 w - - 0 1"}, "unusable FEN for --fen: '8/8/8 w"},
+        {{"--white", engine, "--black", engine, "--pgn", "/nonexistent/dir/game.pgn"},
+         "cannot write the PGN file '/nonexistent/dir/game.pgn': No such file or directory"},
+    };
+    for (const auto& bad : cases) {
+        const auto run = match_errors(bad.args);
+        EXPECT_EQ(run.status, 2) << bad.message;
+        EXPECT_EQ(run.output.rfind(std::string("osa-match: ") + bad.message, 0), 0u) << run.output;
+    }
 }
 
 TEST(Match, RandomGamesEndByTheRules) {
@@ -253,7 +355,7 @@ TEST(Match, EngineBehindTheEmulatorKeepsItsStdinAndStdout) {
     const auto run = match(
         {"--white", std::string(OSA_EMULATOR) + " -- " + fake("first"), "--black", fake("first"), "--max-moves", "2"});
     EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(count_lines_with(run.output, " ms)"), 4);
+    EXPECT_EQ(moves_made(run.output), std::pair(2, 2)) << run.output;
 }
 
 #if defined(DORVANE) && defined(QUILLRAND)
@@ -268,7 +370,7 @@ TEST(ProgramsOnEmulatedBoards, BoardComputerAgainstHumanPlayingBlack) {
                             behind_board("--human engine --human-delay 20 --level 2 --takeback-every 2", QUILLRAND),
                             "--max-moves", "3"});
     EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(count_lines_with(run.output, " ms)"), 6) << run.output;
+    EXPECT_EQ(moves_made(run.output), std::pair(3, 3)) << run.output;
 }
 
 TEST(ProgramsOnEmulatedBoards, HumanPlayingWhiteAgainstBoardComputer) {
@@ -276,7 +378,7 @@ TEST(ProgramsOnEmulatedBoards, HumanPlayingWhiteAgainstBoardComputer) {
         match({"--white", behind_board("--human random --seed 4 --human-delay 20 --takeback-every 2", QUILLRAND),
                "--black", behind_board("--think 100 --level 3", DORVANE), "--max-moves", "3"});
     EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(count_lines_with(run.output, " ms)"), 6) << run.output;
+    EXPECT_EQ(moves_made(run.output), std::pair(3, 3)) << run.output;
 }
 
 // Complete games, five seeds for each program, against an opponent that plays at random: to mate,
