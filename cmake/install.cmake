@@ -44,8 +44,8 @@ function(osa_compressed source name result)
 endfunction()
 
 # Every Debian package carries a changelog; the project's history itself is its git log. The date
-# (the day only, so that a new configure run leaves it alone) follows SOURCE_DATE_EPOCH when
-# that is set, for reproducible packages.
+# is the day of the configure run, so that another run that day leaves the file alone;
+# SOURCE_DATE_EPOCH, when set, fixes it for reproducible packages.
 function(osa_changelog package result)
   string(TIMESTAMP date "%a, %d %b %Y 00:00:00 +0000" UTC)
   set(changelog ${PROJECT_BINARY_DIR}/changelog/${package}/changelog)
@@ -96,7 +96,6 @@ set(CPACK_PACKAGE_VENDOR "The osa-bridge developers")
 # description in front of it.
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "")
 set(CPACK_PACKAGE_CONTACT "${OSA_PACKAGE_MAINTAINER}")
-set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
