@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <sstream>
+#include <utility>
 
 #include "san.h"
 
@@ -114,22 +115,17 @@ TEST(Pgn, DateHasFourDigitYearAndTwoDigitMonthAndDay) {
     EXPECT_EQ(pgn_date(987, 1, 31), "0987.01.31");
 }
 
-struct NameCase {
-    const char* command;
-    const char* name;
-};
-
-class ProgramName : public testing::TestWithParam<NameCase> {};
-
-TEST_P(ProgramName, IsTheLastPathComponentOfTheProgramWord) {
-    EXPECT_EQ(program_name(GetParam().command), GetParam().name);
+TEST(Pgn, PlayerNameIsTheLastPathComponentOfTheProgramWord) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"build/osa-emulator --think 300 -- build/Dorvane", "Dorvane"},
+        {"/usr/games/stockfish", "stockfish"},
+        {"tests/fake_uci_engine script e2e4", "fake_uci_engine"},
+        {"  Quillrand  COM3: 9600", "Quillrand"},
+        {"osa-emulator --", "?"},
+        {"", "?"},
+        {"dir/", "?"},
+    };
+    for (const auto& [command, name] : cases) EXPECT_EQ(program_name(command), name) << command;
 }
-
-INSTANTIATE_TEST_SUITE_P(Commands, ProgramName,
-                         testing::Values(NameCase{"build/osa-emulator --think 300 -- build/Dorvane", "Dorvane"},
-                                         NameCase{"/usr/games/stockfish", "stockfish"},
-                                         NameCase{"tests/fake_uci_engine script e2e4", "fake_uci_engine"},
-                                         NameCase{"  Quillrand  COM3: 9600", "Quillrand"},
-                                         NameCase{"osa-emulator --", "?"}, NameCase{"", "?"}, NameCase{"dir/", "?"}));
 
 }  // namespace
