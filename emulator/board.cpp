@@ -52,7 +52,7 @@ std::string frame_move_report(Colour human_side, std::string_view report) {
 // Fixed columns, counted from 1: "Sendinfo" in 1-8, the node count in 9-17, the depth in 18-19,
 // a space, the score in 21-26, two spaces, and the variation from 29 on. The final report of a
 // search ends with "." straight after its last move; a side without a move gets "00-00".
-std::string search_report(const Position& root, const SearchProgress& progress, CastlingStyle style) {
+std::string search_report(const Position& root, const SearchProgress& progress, MoveStyle style) {
     const auto nodes = std::min<std::uint64_t>(progress.nodes, 999'999'999);
     std::string pv = variation_text(root, progress.pv, style);
     if (progress.finished && pv.empty()) pv = no_move_text;
@@ -184,7 +184,7 @@ std::string Board::on_normal() {
 
 std::string Board::on_sendinfo() {
     if (!thinking_) return reply("No search");
-    return reply(search_report(search_root_, search_.progress(), options_.castling));
+    return reply(search_report(search_root_, search_.progress(), options_.report_style));
 }
 
 // A level from 1 to 99 sets the search depth; no level at all asks for the current one.

@@ -46,7 +46,7 @@ struct BoardOptions {
     int human_delay_ms = 500;
     int takeback_every = 0;  // every n-th human move is preceded by a take-back report; 0 never
     std::uint32_t seed = 1;
-    CastlingStyle castling = CastlingStyle::letters;  // in search reports
+    MoveStyle report_style;  // how the search reports write their moves
 };
 
 // Milliseconds since some fixed start; the serving loop passes a steady clock, tests a fake one.
@@ -58,7 +58,7 @@ std::string prompt_only();                 // prompt, ETB
 // The human's move report, framed by the human's side: Black's reports end with a line end
 // before ETB and White's begin with one, so that both ways of reading a report find its end.
 std::string frame_move_report(chess::Colour human_side, std::string_view report);
-std::string search_report(const chess::Position& root, const SearchProgress& progress, CastlingStyle style);
+std::string search_report(const chess::Position& root, const SearchProgress& progress, MoveStyle style);
 std::string board_listing(const chess::Position& pos, bool sensors_on);
 
 class Board {

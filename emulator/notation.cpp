@@ -23,12 +23,9 @@ std::optional<Move> castling_move(const Position& pos, bool short_side) {
     return move;
 }
 
-}  // namespace
-
-std::string board_move_text(const Position& pos, const Move& move, CastlingStyle style) {
-    if (style == CastlingStyle::letters && pos.is_castling(move)) return move.to > move.from ? "O-O" : "O-O-O";
+std::string squares_text(const Position& pos, const Move& move, char capture_sign) {
     std::string text = square_name(move.from);
-    text += pos.is_capture(move) ? 'x' : '-';
+    text += pos.is_capture(move) ? capture_sign : '-';
     text += square_name(move.to);
     if (move.promotion != none) {
         text += '/';
@@ -37,14 +34,35 @@ std::string board_move_text(const Position& pos, const Move& move, CastlingStyle
     return text;
 }
 
+std::string check_sign(const Position& pos, const Move& move) {
+    Position after = pos;
+    after.make(move);
+    if (!after.in_check()) return {};
+    return after.legal_moves().empty() ? "#" : "+";
+}
+
+std::string_view without_check_sign(std::string_view text) {
+    if (!text.empty() && (text.back() == '+' || text.back() == '#')) text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace
+
+std::string board_move_text(const Position& pos, const Move& move, MoveStyle style) {
+    const bool letters = style.castling == CastlingStyle::letters && pos.is_castling(move);
+    std::string text = letters ? (move.to > move.from ? "O-O" : "O-O-O") : squares_text(pos, move, style.capture_sign);
+    if (style.check_signs) text += check_sign(pos, move);
+    return text;
+}
+
 std::string human_move_text(const Position& pos, const Move& move) {
     const PieceType mover = type_of(pos.at(move.from));
-    const std::string text = board_move_text(pos, move, CastlingStyle::letters);
+    const std::string text = board_move_text(pos, move, MoveStyle());
     if (mover == pawn || pos.is_castling(move)) return text;
     return piece_letter(mover) + text;
 }
 
-std::string variation_text(const Position& pos, const std::vector<Move>& pv, CastlingStyle style) {
+std::string variation_text(const Position& pos, const std::vector<Move>& pv, MoveStyle style) {
     Position walk = pos;
     std::string text;
     for (const Move& move : pv) {
@@ -56,6 +74,7 @@ std::string variation_text(const Position& pos, const std::vector<Move>& pv, Cas
 }
 
 std::optional<Move> parse_board_move(const Position& pos, std::string_view text) {
+    text = without_check_sign(text);
     if (text == "O-O") return castling_move(pos, true);
     if (text == "O-O-O") return castling_move(pos, false);
     if (text.size() != 5 && text.size() != 7) return std::nullopt;

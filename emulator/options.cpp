@@ -22,6 +22,8 @@ const char* const usage_text =
     "  --takeback-every N  every N-th player move is preceded by a take-back (default 0: never)\n"
     "  --seed N            seed for the player's random choices (default: from the system)\n"
     "  --castling STYLE    castling in search reports: letters (O-O) or squares (e1-g1)\n"
+    "  --captures SIGN     captures in search reports: x (e4xd5) or dash (e4-d5) (default x)\n"
+    "  --checks KIND       checks in search reports: none or signs (d1-h5+, O-O#) (default none)\n"
     "  --port COMn:        the port name whose variable is set: OSA_COMn (default COM1:)\n"
     "  --trace FILE        write every command and reply, with times, to FILE\n"
     "  --help              this text\n";
@@ -62,7 +64,19 @@ const std::map<std::string, Setter>& setters() {
         {"--castling",
          [](EmulatorOptions& o, const std::string& v) -> std::string {
              if (v != "letters" && v != "squares") return "needs letters or squares";
-             o.board.castling = v == "letters" ? CastlingStyle::letters : CastlingStyle::king_squares;
+             o.board.report_style.castling = v == "letters" ? CastlingStyle::letters : CastlingStyle::king_squares;
+             return {};
+         }},
+        {"--captures",
+         [](EmulatorOptions& o, const std::string& v) -> std::string {
+             if (v != "x" && v != "dash") return "needs x or dash";
+             o.board.report_style.capture_sign = v == "x" ? 'x' : '-';
+             return {};
+         }},
+        {"--checks",
+         [](EmulatorOptions& o, const std::string& v) -> std::string {
+             if (v != "none" && v != "signs") return "needs none or signs";
+             o.board.report_style.check_signs = v == "signs";
              return {};
          }},
         {"--port",

@@ -62,6 +62,8 @@ TEST(Options, DefaultsServeAloneOnCom1) {
     EXPECT_EQ(o.board.think_ms, 1000);
     EXPECT_EQ(o.board.human, HumanKind::random);
     EXPECT_EQ(o.port, "COM1:");
+    EXPECT_EQ(o.board.report_style.capture_sign, 'x');
+    EXPECT_FALSE(o.board.report_style.check_signs);
     EXPECT_FALSE(o.seed_given);
     EXPECT_TRUE(o.child_command.empty());
 }
@@ -70,7 +72,8 @@ TEST(Options, EverySettingIsRead) {
     const auto o =
         parsed({"--think",          "250",    "--level", "7",    "--human",    "engine",  "--human-delay", "40",
                 "--takeback-every", "5",      "--seed",  "99",   "--castling", "squares", "--port",        "COM2:",
-                "--trace",          "/tmp/t", "--",      "prog", "--think",    "x"});
+                "--captures",       "dash",   "--checks", "signs", "--trace",   "/tmp/t",  "--",
+                "prog",             "--think", "x"});
     EXPECT_EQ(o.board.think_ms, 250);
     EXPECT_EQ(o.board.level, 7);
     EXPECT_EQ(o.board.human, HumanKind::engine);
@@ -78,7 +81,9 @@ TEST(Options, EverySettingIsRead) {
     EXPECT_EQ(o.board.takeback_every, 5);
     EXPECT_EQ(o.board.seed, 99u);
     EXPECT_TRUE(o.seed_given);
-    EXPECT_EQ(o.board.castling, CastlingStyle::king_squares);
+    EXPECT_EQ(o.board.report_style.castling, CastlingStyle::king_squares);
+    EXPECT_EQ(o.board.report_style.capture_sign, '-');
+    EXPECT_TRUE(o.board.report_style.check_signs);
     EXPECT_EQ(o.port, "COM2:");
     EXPECT_EQ(o.trace_path, "/tmp/t");
     EXPECT_EQ(o.child_command, (std::vector<std::string>{"prog", "--think", "x"}));
@@ -92,6 +97,8 @@ TEST(Options, UnusableCommandLinesAreRefused) {
                                                     {"--human", "robot"},
                                                     {"--port", "LPT1:"},
                                                     {"--castling", "x"},
+                                                    {"--captures", "-"},
+                                                    {"--checks", "yes"},
                                                     {"--takeback-every", "-1"},
                                                     {"--bogus"},
                                                     {"--"},
