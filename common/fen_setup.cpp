@@ -2,16 +2,14 @@
 
 #include "board_dialogue.h"
 #include "console.h"
+#include "move_notation.h"
 
 namespace osa {
 namespace {
 
+// Read as Dorvane reads it for castling, so that the board and "bestmove" agree on the side.
 std::optional<std::string> side_word(std::string_view fen) {
-    const auto first_space = fen.find(' ');
-    if (first_space == std::string_view::npos) return std::nullopt;
-    const auto second_space = fen.find(' ', first_space + 1);
-    if (second_space == std::string_view::npos) return std::nullopt;
-    const char side = fen[second_space - 1];
+    const auto side = fen_side_letter(fen);
     if (side == 'w') return "WHITE ";
     if (side == 'b') return "BLACK ";
     return std::nullopt;

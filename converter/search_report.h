@@ -5,8 +5,6 @@
 // notation; a "." as its very last character means the board has chosen its move.
 #pragma once
 
-#include "move_notation.h"
-
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,18 +25,16 @@ std::optional<SearchReport> read_search_report(std::string_view reply);
 // "info depth ... score cp ... pv ..." for a report.
 std::string info_line(const SearchReport& report);
 
-// Castling, which the board writes "O-O" and "O-O-O".
+// Castling, which the board writes "O-O" and "O-O-O", with a check or mate sign ("O-O+", "O-O-O#")
+// when the castling gives one.
 bool is_castling(std::string_view board_move);
 
 // The search ends with a final report that names a move.
 bool ends_search(const SearchReport& report);
 
-// The board's move as a UCI move: castling as the king's move of the side to move, a promotion
-// "/Q" as "q". A move whose squares are not squares gives the null move "0000".
+// The board's move as a UCI move: castling (with or without a check sign) as the king's move of
+// the side to move, a promotion "/Q" as "q". A move whose squares are not squares gives the null
+// move "0000".
 std::string uci_move(std::string_view board_move, bool white_to_move);
-
-// The side to move after a "position " line, given what read_position_line found in it: White
-// after startpos, the FEN's side otherwise, changed once for each move of the move list.
-bool white_to_move_after(std::string_view position_line, const PositionLine& position);
 
 }  // namespace osa

@@ -48,5 +48,35 @@ TEST(MoveNotation, AVeryLongMoveListIsReadWhole) {
     EXPECT_EQ(read_position_line(line).last_move, "e2-e4");
 }
 
+TEST(MoveNotation, SideToMoveAfterAPositionLine) {
+    const std::pair<const char*, bool> cases[] = {
+        {"position startpos", true},
+        {"position startpos moves e2e4", false},
+        {"position startpos moves e2e4  e7e5", true},
+        {"position startpos moves", true},
+        {"position fen 4k3/8/8/8/8/8/8/4K3 b - - 0 1", false},
+        {"position fen 4k3/8/8/8/8/8/8/4K3 b - - 0 1 moves e8d8", true},
+        {"position fen 4k3/8/8/8/8/8/8/4K3 w - - 0 1 moves e1d1 e8d8 d1c1", false},
+        // The side is the character before the second space, as the board's setup is told it.
+        {"position fen 4k3/8/8/8/8/8/8/4K3 wb - - 0 1", false},
+        {"position fen 4k3/8/8/8/8/8/8/4K3 bw - - 0 1", true},
+        {"position fen 4k3/8/8/8/8/8/8/4K3 wb - - 0 1 moves e8d8", true},
+        // Texts that the setup refuses ("fen error") leave White to move.
+        {"position fen 4k3/8/8/8/8/8/8/4K3 b", true},
+        {"position fen 4k3/8/8/8/8/8/8/4K3  b - - 0 1", true},
+        {"position fen 4k3/8/8/8/8/8/8/4K3 B - - 0 1", true},
+        {"position fen 4k3/8/8/8/8/8/8/4K3", true},
+    };
+    for (const auto& [line, white] : cases) EXPECT_EQ(white_to_move_after(line, read_position_line(line)), white) << line;
+}
+
+TEST(MoveNotation, FenSideLetter) {
+    const std::pair<const char*, std::optional<char>> cases[] = {
+        {"8/8/8/8/8/8/8/8 w - - 0 1", 'w'}, {"8/8/8/8/8/8/8/8 wb - -", 'b'}, {"8/8/8/8/8/8/8/8  w -", ' '},
+        {"8/8/8/8/8/8/8/8 b", std::nullopt}, {"8/8/8/8/8/8/8/8", std::nullopt}, {"", std::nullopt},
+    };
+    for (const auto& [fen, letter] : cases) EXPECT_EQ(fen_side_letter(fen), letter) << fen;
+}
+
 }  // namespace
 }  // namespace osa

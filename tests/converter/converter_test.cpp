@@ -139,6 +139,12 @@ TEST(SearchRelay, CastlingAndPromotionGiveWellFormedMoves) {
         {"position fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1 moves e1f1 e8d8 f1e1 d8e8", "O-O.", "O-O", "e1g1"},
         {"position fen 4k3/P7/8/8/8/8/8/4K3 b - - 0 1 moves e8d7", "a7-a8/Q d7-d6.", "a7-a8/Q", "a7a8q"},
         {"position startpos", "e7-e8/N.", "e7-e8/N", "e7e8n"},
+        // A check sign after castling; the board is given its move back as it wrote it.
+        {"position startpos moves e2e4 e7e5", "O-O+ d7-d6.", "O-O+", "e1g1"},
+        {"position startpos moves e2e4", "O-O-O#.", "O-O-O#", "e8c8"},
+        // The side to move is the letter before the FEN's second space, as the board's setup has it.
+        {"position fen r3k3/8/8/8/8/8/8/4K3 wb q - 0 1", "O-O-O+.", "O-O-O+", "e8c8"},
+        {"position fen 4k3/8/8/8/8/8/8/4K2R bw K - 0 1", "O-O.", "O-O", "e1g1"},
     };
     for (const auto& t : cases) {
         Converter c;

@@ -31,6 +31,11 @@ TEST(SearchReport, ColumnsMovesAndTheFinalDot) {
         {report("3", "0", "O-O."), "info depth 3 score cp 0 pv O-O", "O-O", true},
         {report("3", "0", "O-O-O."), "info depth 3 score cp 0 pv O-O-O", "O-O-O", true},
         {report("3", "0", "O-O g1-f3"), "info depth 3 score cp 0 pv O-O g1-f3", "O-O", false},
+        {report("3", "0", "O-O+ g8-f6."), "info depth 3 score cp 0 pv O-O+ g8-f6", "O-O+", true},
+        {report("3", "0", "O-O-O+ g8-f6."), "info depth 3 score cp 0 pv O-O-O+ g8-f6", "O-O-O+", true},
+        {report("3", "0", "O-O+ g8-f6"), "info depth 3 score cp 0 pv O-O+ g8-f6", "O-O+", false},
+        {report("3", "0", "O-O#."), "info depth 3 score cp 0 pv O-O#", "O-O#", true},
+        {report("3", "0", "O-O-O+."), "info depth 3 score cp 0 pv O-O-O+", "O-O-O+", true},
         {report("3", "0", "e7-e8/Q d1-d8."), "info depth 3 score cp 0 pv e7-e8/Q d1-d8", "e7-e8/Q", true},
         {"Sendinfo short", "info depth  score cp  pv ", "", false},
         {"Sendinfo" + std::string(8, ' ') + ". 5     -3  ", "info depth 5 score cp -3 pv ", "", false},
@@ -53,23 +58,11 @@ TEST(SearchReport, BoardMovesAsUciMoves) {
         {"c7-c5", false, "c7c5"},   {"g8-f6", false, "g8f6"},  {"g8xf6", false, "g8f6"},  {"e4-e5+", true, "e4e5"},
         {"e7-e8/Q", true, "e7e8q"}, {"b2xa1/N", false, "b2a1n"}, {"a7-a8/r", true, "a7a8r"}, {"a7-a8/K", true, "a7a8"},
         {"O-O", true, "e1g1"},      {"O-O", false, "e8g8"},    {"O-O-O", true, "e1c1"},   {"O-O-O", false, "e8c8"},
+        {"O-O+", true, "e1g1"},     {"O-O#", false, "e8g8"},   {"O-O-O#", true, "e1c1"},  {"O-O-O+", false, "e8c8"},
+        {"O-O++", true, "0000"},    {"O-O-", true, "0000"},
         {"e7 e5", true, "e7e5"},  {"e7", true, "0000"},    {"xx-yy", true, "0000"},   {"e7-e", true, "0000"},
     };
     for (const auto& [board_move, white, uci] : cases) EXPECT_EQ(uci_move(board_move, white), uci) << board_move;
-}
-
-TEST(SearchReport, SideToMoveAfterAPositionLine) {
-    const std::pair<const char*, bool> cases[] = {
-        {"position startpos", true},
-        {"position startpos moves e2e4", false},
-        {"position startpos moves e2e4  e7e5", true},
-        {"position startpos moves", true},
-        {"position fen 4k3/8/8/8/8/8/8/4K3 b - - 0 1", false},
-        {"position fen 4k3/8/8/8/8/8/8/4K3 b - - 0 1 moves e8d8", true},
-        {"position fen 4k3/8/8/8/8/8/8/4K3 w - - 0 1 moves e1d1 e8d8 d1c1", false},
-        {"position fen 4k3/8/8/8/8/8/8/4K3", true},
-    };
-    for (const auto& [line, white] : cases) EXPECT_EQ(white_to_move_after(line, read_position_line(line)), white) << line;
 }
 
 }  // namespace
