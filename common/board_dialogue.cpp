@@ -4,7 +4,6 @@
 #include "platform.h"
 #include "text.h"
 
-
 namespace osa {
 
 void send_command(SerialLine& line, std::string_view command) { line.write_line(command); }
@@ -30,12 +29,13 @@ void drain_input(SerialLine& line) {
         line.read(static_cast<std::size_t>(waiting));
 }
 
-void greet_board(SerialLine& line, std::string& reply) {
+void greet_board(SerialLine& line) {
     send_command(line, "ENGLISH");
     // The board needs a moment after the language switch; its answer to it stays waiting and is
     // read together with the answer to "OPEN", up to the first end-of-reply character.
     pause_ms(250);
     send_command(line, "OPEN");
+    std::string reply;
     collect_reply(line, reply);
     write_console_line("info string " + trim_spaces(reply));
 }

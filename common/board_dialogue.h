@@ -31,7 +31,7 @@ void drain_input(SerialLine& line);
 
 // "ENGLISH", a pause, "OPEN", and the board's identification as an "info string " line: the
 // first line that the GUI receives from either program.
-void greet_board(SerialLine& line, std::string& reply);
+void greet_board(SerialLine& line);
 
 // The board gets its "CLOSE" and the line is closed; the program then ends with status 0.
 void closing_step(SerialLine& line);

@@ -5,8 +5,8 @@
 #include "fen_setup.h"
 #include "move_notation.h"
 #include "search_relay.h"
-#include "search_report.h"
 #include "text.h"
+#include "uci_commands.h"
 
 namespace osa {
 namespace {
@@ -17,8 +17,8 @@ struct LoopState {
     SearchState search;
 };
 
-void open_dialogue(SerialLine& line, std::string& reply, const std::string& level_text) {
-    greet_board(line, reply);
+void open_dialogue(SerialLine& line, const std::string& level_text) {
+    greet_board(line);
     send_command(line, "BOARD OFF");
     await_prompt(line);
     send_command(line, "SENDINFO OFF");
@@ -29,38 +29,12 @@ void open_dialogue(SerialLine& line, std::string& reply, const std::string& leve
     }
 }
 
-void write_identification(const Settings& settings) {
-    if (settings.engine_name.empty() && settings.module_name.empty()) {
-        write_console_line("id name Dorvane V1.2");
-        write_console_line("id author Jorvik Tamsel");
-        return;
-    }
+std::vector<std::string> identification(const Settings& settings) {
+    if (settings.engine_name.empty() && settings.module_name.empty())
+        return {"id name Dorvane V1.2", "id author Jorvik Tamsel"};
     std::string name = "id name " + settings.engine_name;
     if (!settings.module_name.empty()) name += " with " + settings.module_name;
-    write_console_line(name);
-}
-
-void handle_uci(SerialLine& line, LoopState& state, const Settings& settings) {
-    write_identification(settings);
-    write_console_line("option name OwnBook type check default true");
-    send_command(line, "NEWGAME");
-    collect_reply(line, state.reply);
-    state.search.last_pv.clear();
-    // Only a board that has really started a new game makes the program ready for the GUI.
-    if (contains(state.reply, "New Game")) write_console_line("uciok");
-}
-
-void handle_ucinewgame(SerialLine& line, LoopState& state) {
-    send_command(line, "NEWGAME");
-    await_prompt(line);
-    state.search.last_pv.clear();
-}
-
-// The board's listing keeps its own line breaks, so it reaches the GUI as several lines.
-void handle_board(SerialLine& line, LoopState& state) {
-    send_command(line, "POSITION");
-    collect_reply(line, state.reply, end_of_reply, LineBreaks::keep);
-    write_console_line(state.reply);
+    return {name};
 }
 
 // The GUI's own "setlevel" line goes to the board as it stands.
@@ -87,17 +61,17 @@ void handle_position(SerialLine& line, LoopState& state, const std::string& comm
 void run_converter(SerialLine& line, const Settings& settings) {
     LoopState state;
     state.search.uci_pv = settings.uci_pv;
-    open_dialogue(line, state.reply, settings.level_text);
+    open_dialogue(line, settings.level_text);
     ConsoleInput console;
     for (;;) {
         const ConsoleLine input = console.read_line();
         const std::string command = trim_spaces(input.text);
         state.reply.clear();
         drain_input(line);
-        if (command == "uci") handle_uci(line, state, settings);
+        if (command == "uci") answer_uci(line, identification(settings));
         if (command == "isready") write_console_line("readyok");
-        if (command == "ucinewgame") handle_ucinewgame(line, state);
-        if (command == "board") handle_board(line, state);
+        if (command == "ucinewgame") start_new_game(line);
+        if (command == "board") show_board(line);
         if (starts_with(command, "setlevel")) handle_setlevel(line, state, command);
         if (starts_with(command, "position ")) handle_position(line, state, command);
         if (starts_with(command, "go")) run_search(line, state.reply, state.search);

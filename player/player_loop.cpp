@@ -6,13 +6,13 @@
 #include "move_exchange.h"
 #include "move_notation.h"
 #include "text.h"
+#include "uci_commands.h"
 
 namespace osa {
 namespace {
 
 void open_dialogue(SerialLine& line) {
-    std::string reply;
-    greet_board(line, reply);
+    greet_board(line);
     send_command(line, "SENDINFO OFF");
     await_prompt(line);
     send_command(line, "BOARD ON");
@@ -26,32 +26,16 @@ void begin_game(PlayerState& state) {
     state.black_side = false;
 }
 
-void answer_uci(SerialLine& line, PlayerState& state) {
-    write_console_line("id name Quillrand V1.1");
-    write_console_line("id author Jorvik Tamsel");
-    write_console_line("option name OwnBook type check default true");
-    send_command(line, "NEWGAME");
-    std::string reply;
-    collect_reply(line, reply);
+void handle_uci(SerialLine& line, PlayerState& state) {
+    answer_uci(line, {"id name Quillrand V1.1", "id author Jorvik Tamsel"});
     begin_game(state);
-    // Only a board that has started a new game is ready to play.
-    if (contains(reply, "New Game")) write_console_line("uciok");
 }
 
 void answer_isready() { write_console_line("readyok"); }
 
-void start_new_game(SerialLine& line, PlayerState& state) {
-    send_command(line, "NEWGAME");
-    await_prompt(line);
+void handle_ucinewgame(SerialLine& line, PlayerState& state) {
+    start_new_game(line);
     begin_game(state);
-}
-
-// The board's listing keeps its own line breaks.
-void show_board(SerialLine& line) {
-    send_command(line, "POSITION");
-    std::string listing;
-    collect_reply(line, listing, end_of_reply, LineBreaks::keep);
-    write_console_line(listing);
 }
 
 void switch_flip_on(PlayerState& state) { state.flip = 1; }
@@ -78,9 +62,9 @@ void run_player(SerialLine& line, const Settings& settings) {
         const ConsoleLine input = console.read_line();
         const std::string command = trim_spaces(input.text);
         drain_input(line);
-        if (command == "uci") answer_uci(line, state);
+        if (command == "uci") handle_uci(line, state);
         if (command == "isready") answer_isready();
-        if (command == "ucinewgame") start_new_game(line, state);
+        if (command == "ucinewgame") handle_ucinewgame(line, state);
         if (command == "board") show_board(line);
         if (command == "flip") switch_flip_on(state);
         if (starts_with(command, "position ")) take_position(line, state, command);

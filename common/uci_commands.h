@@ -1,0 +1,22 @@
+// The UCI commands that both programs answer alike; each program adds its own state changes.
+#pragma once
+
+#include "serial_line.h"
+
+#include <string>
+#include <vector>
+
+namespace osa {
+
+// "uci": the program's identification lines and the option line, then "NEWGAME" to the board.
+// "uciok" follows only when the board's reply says "New Game": a board that has not started a new
+// game is not ready to play.
+void answer_uci(SerialLine& line, const std::vector<std::string>& identification);
+
+// "ucinewgame": "NEWGAME" to the board and its prompt awaited; the GUI gets no answer.
+void start_new_game(SerialLine& line);
+
+// "board": the board's listing with its own line breaks, so that it reaches the GUI as several lines.
+void show_board(SerialLine& line);
+
+}  // namespace osa
