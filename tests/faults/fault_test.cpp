@@ -72,6 +72,16 @@ TEST(GuiFaults, AMegabyteLineIsReadWholeAndIgnoredOrUsed) {
         program.send_line("isready");
         EXPECT_EQ(program.next_line(10s), "readyok") << name;
         EXPECT_TRUE(board.stays_silent(100ms)) << name;
+        // The last move of the long line is the one the board is given.
+        program.send_line("go");
+        if (std::string_view(name) == "Quillrand") board.expect("BOARD OFF", ack);
+        board.expect("MOVE e2-e4", ack);
+        if (std::string_view(name) == "Quillrand") continue;
+        // Every move of the line counts for the side to move: after an odd number Black castles.
+        board.expect("SENDINFO", final_report("O-O"));
+        board.expect("MOVE O-O", ack);
+        EXPECT_EQ(program.next_line(), "info depth 3 score cp 12 pv O-O");
+        EXPECT_EQ(program.next_line(), "bestmove e8g8");
     }
 }
 

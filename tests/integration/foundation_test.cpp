@@ -69,9 +69,11 @@ TEST(StartUp, PortAndSpeedFromTheSettingsFileAndTheCommandLine) {
     {
         RunningProgram program(executable("Quillrand"), {}, {{"OSA_COM7", board.device()}}, dir.path());
         EXPECT_EQ(board.next_command(), "ENGLISH");
+        EXPECT_EQ(board.line_speed(), 9600u);
     }
     RunningProgram program(executable("Quillrand"), {"com3:", "4800"}, {{"OSA_COM3", board.device()}}, dir.path());
     EXPECT_EQ(board.next_command(), "ENGLISH");
+    EXPECT_EQ(board.line_speed(), 4800u);
 }
 
 struct OpeningCase {
@@ -148,17 +150,56 @@ TEST(ClosingStep, ALastLineEndedByALoneCrIsStillRead) {
     EXPECT_EQ(program.wait_exit(), 0);
 }
 
+// Bytes that the board sends unasked end with the end-of-reply character. Read as part of the
+// next reply, they would end it early and shift every later reply by one: the listing would show
+// the chatter, and the answer to "uci" would miss its "uciok".
 TEST(Dialogue, UnaskedBytesAreDrainedBeforeEachCommand) {
-    ScriptedBoard board;
-    WorkDir dir;
-    RunningProgram program = start_greeted("Dorvane", board, dir, "");
-    board.send("unasked chatter" + eor + "more" + eor);
-    std::this_thread::sleep_for(100ms);
-    program.send_line("ignored line");
-    EXPECT_TRUE(board.stays_silent(200ms));
-    program.send_line("quit");
-    EXPECT_EQ(board.next_command(), "CLOSE");
-    EXPECT_EQ(program.wait_exit(), 0);
+    const std::string chatter = "unasked chatter" + eor + "more" + eor;
+    for (const char* name : {"Quillrand", "Dorvane"}) {
+        ScriptedBoard board;
+        WorkDir dir;
+        RunningProgram program = start_greeted(name, board, dir, "");
+        board.send_unasked(chatter);
+        program.send_line("board");
+        board.expect("POSITION", "listing>" + eor);
+        EXPECT_EQ(program.next_line(), "listing") << name;
+        board.send_unasked(chatter);
+        program.send_line("uci");
+        for (int line = 0; line < 2; ++line) EXPECT_TRUE(program.next_line().starts_with("id ")) << name;
+        EXPECT_EQ(program.next_line(), "option name OwnBook type check default true") << name;
+        board.expect("NEWGAME", "New Game>" + eor);
+        EXPECT_EQ(program.next_line(), "uciok") << name;
+        program.send_line("quit");
+        EXPECT_EQ(board.next_command(), "CLOSE") << name;
+        EXPECT_EQ(program.wait_exit(), 0) << name;
+    }
+}
+
+// Bytes that follow the board's answer to one setup command answer nothing: kept, they would end
+// the wait for the next rank command before the board has answered it.
+TEST(Dialogue, UnaskedBytesAreDrainedBeforeEachRankOfASetup) {
+    const std::pair<const char*, const char*> programs[] = {{"Quillrand", "POSI "}, {"Dorvane", "POSITION "}};
+    for (const auto& [name, keyword] : programs) {
+        ScriptedBoard board;
+        WorkDir dir;
+        RunningProgram program = start_greeted(name, board, dir, "");
+        program.send_line("position fen 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1");
+        board.expect("SETUP", ">" + eor);
+        board.expect("FUNCTION NEW", ">" + eor + "set up" + eor);
+        const std::pair<const char*, std::string> ranks[] = {
+            {"BKe8", "piece e8" + eor}, {"WPe2", "piece e2" + eor}, {"WKe1", ""}};
+        for (const auto& [placement, chatter] : ranks) {
+            EXPECT_EQ(board.next_command(), std::string(keyword) + "WHITE " + placement) << name;
+            // The program waits for the board's own answer to the rank command.
+            EXPECT_TRUE(board.stays_silent(150ms)) << name << " " << placement;
+            board.send(">" + eor + chatter);
+        }
+        board.expect("BOARD OFF", ">" + eor);
+        board.expect("NORMAL", ">" + eor);
+        program.send_line("quit");
+        EXPECT_EQ(board.next_command(), "CLOSE") << name;
+        EXPECT_EQ(program.wait_exit(), 0) << name;
+    }
 }
 
 TEST(Dialogue, ASilentBoardCostsNoCpu) {

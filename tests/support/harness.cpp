@@ -14,6 +14,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -175,6 +176,31 @@ void ScriptedBoard::send(std::string_view bytes) {
 void ScriptedBoard::expect(std::string_view command, std::string_view reply) {
     EXPECT_EQ(next_command(), command);
     send(reply);
+}
+
+void ScriptedBoard::send_unasked(std::string_view bytes) {
+    send(bytes);
+    const auto deadline = Clock::now() + 2s;
+    int waiting = 0;
+    while (::ioctl(slave_, FIONREAD, &waiting) == 0 && waiting < static_cast<int>(bytes.size())) {
+        if (Clock::now() >= deadline) {
+            ADD_FAILURE() << "the unasked bytes did not reach the program's end of the line";
+            return;
+        }
+        ::usleep(1000);
+    }
+}
+
+unsigned ScriptedBoard::line_speed() const {
+    // Both ends of the slave share one set of terminal settings: the program's.
+    termios settings{};
+    if (::tcgetattr(slave_, &settings) != 0) return 0;
+    const std::pair<speed_t, unsigned> speeds[] = {{B300, 300},     {B1200, 1200},   {B2400, 2400},
+                                                   {B4800, 4800},   {B9600, 9600},   {B19200, 19200},
+                                                   {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
+    for (const auto& [constant, bits_per_second] : speeds)
+        if (::cfgetospeed(&settings) == constant) return bits_per_second;
+    return 0;
 }
 
 void ScriptedBoard::hang_up() {

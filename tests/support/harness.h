@@ -62,6 +62,12 @@ public:
     // Checks that the next command is the expected one, then sends the reply bytes.
     void expect(std::string_view command, std::string_view reply = std::string_view("\x17", 1));
     void hang_up();  // closes the master: the device vanishes under the program
+    // Sends bytes that the program has not asked for and returns once they wait at its end of the
+    // line, so that the program's next step finds them there.
+    void send_unasked(std::string_view bytes);
+    // The speed in bits per second that the program has set on its end of the line; 0 for a speed
+    // without a number in the table.
+    unsigned line_speed() const;
 
 private:
     bool fill(std::chrono::milliseconds timeout);
