@@ -1,4 +1,6 @@
 #include "board.h"
+#include "move_report.h"
+#include "search_report.h"
 
 #include <gtest/gtest.h>
 
@@ -40,47 +42,16 @@ std::string read_human_report(std::string_view stream, bool human_black, std::si
     return collect(stream, at, terminator);
 }
 
-// The player program's conversion of a report to a UCI move.
-std::string report_to_uci(const std::string& text, bool human_black) {
-    auto p = text.find('-');
-    if (p == std::string::npos) p = text.find('x');
-    if (p == std::string::npos || p < 2) return "?";
-    std::string move;
-    if (text.compare(p - 1, 5, "O-O-O") == 0)
-        move = human_black ? "e8c8" : "e1c1";
-    else if (text.compare(p - 1, 3, "O-O") == 0)
-        move = human_black ? "e8g8" : "e1g1";
-    else
-        move = text.substr(p - 2, 2) + text.substr(p + 1, 2);
-    if (const auto slash = text.find('/'); slash != std::string::npos && slash + 1 < text.size())
-        move += static_cast<char>(text[slash + 1] + 32);
-    return move;
+// The emulator's reports are read with the programs' own functions, so that a report the
+// programs would misread fails here.
+osa::SearchReport engine_reads(const std::string& text) {
+    const auto report = osa::read_search_report(text);
+    EXPECT_TRUE(report.has_value()) << "no search report: " << text;
+    return report.value_or(osa::SearchReport{});
 }
 
-struct ReportFields {
-    std::string mark, depth, score, tail;
-};
-
-std::string trimmed(std::string text) {
-    while (!text.empty() && text.front() == ' ') text.erase(0, 1);
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
-}
-
-// The search report's columns, counted from 1, as the engine program reads them.
-ReportFields read_report(const std::string& text) {
-    const auto part = [&](std::size_t from, std::size_t count) {
-        return from - 1 < text.size() ? text.substr(from - 1, count) : std::string();
-    };
-    return {part(1, 8), trimmed(part(18, 2)), trimmed(part(21, 6)), part(29, std::string::npos)};
-}
-
-// The engine program's choice of the board move from a final report.
-std::string chosen_move(const std::string& tail) {
-    std::string move = tail.substr(0, tail.find(' '));
-    if (tail.find(' ') == std::string::npos || move.size() < 5) move.clear();
-    if (move.empty() && !tail.empty() && tail.back() == '.') move = tail.substr(0, tail.find('.'));
-    return move;
+std::string player_reads(const std::string& report, bool human_black) {
+    return osa::uci_move_from_report(report, human_black).value_or("<no move>");
 }
 
 class BoardTest : public testing::Test {
@@ -221,14 +192,12 @@ TEST_F(BoardTest, EngineRoadMoveSearchFinalReportAndConfirmation) {
     EXPECT_EQ(text_of("MOVE e2-e4"), "OK");
     EXPECT_TRUE(board_.computer_thinking());
     const std::string report = final_report();
-    const auto fields = read_report(report);
-    EXPECT_EQ(fields.mark, "Sendinfo");
+    const osa::SearchReport fields = engine_reads(report);
     EXPECT_EQ(fields.depth, "2");
-    ASSERT_FALSE(fields.tail.empty());
-    EXPECT_EQ(fields.tail.back(), '.');
+    EXPECT_TRUE(osa::ends_search(fields)) << report;
     EXPECT_EQ(text_of("SENDINFO"), report) << "the final report repeats until its move is made";
 
-    const std::string move = chosen_move(fields.tail);
+    const std::string move = fields.board_move;
     EXPECT_EQ(text_of(("MOVE " + move).c_str()), "OK");
     EXPECT_EQ(board_.position().plies_played(), 2u);
     EXPECT_EQ(board_.position().side_to_move(), white);
@@ -238,9 +207,9 @@ TEST_F(BoardTest, EngineRoadMoveSearchFinalReportAndConfirmation) {
 
 TEST_F(BoardTest, PlayLetsTheComputerMoveForTheSideToMove) {
     EXPECT_EQ(text_of("PLAY"), "OK");
-    const auto fields = read_report(final_report());
-    const std::string move = chosen_move(fields.tail);
+    const std::string move = engine_reads(final_report()).board_move;
     EXPECT_TRUE(parse_board_move(Position(), move).has_value()) << "White's move from the start position: " << move;
+    EXPECT_TRUE(parse_uci(Position(), osa::uci_move(move, true)).has_value()) << "bestmove for " << move;
     board_.handle(("MOVE " + move).c_str());
     EXPECT_EQ(board_.position().side_to_move(), black);
 }
@@ -254,12 +223,12 @@ TEST_F(BoardTest, IllegalMoveKeepsTheChosenMoveWaiting) {
 
 TEST_F(BoardTest, OtherMoveThanTheChosenOneIsPlayedAndAnswered) {
     board_.handle("PLAY");
-    const std::string chosen = chosen_move(read_report(final_report()).tail);
+    const std::string chosen = engine_reads(final_report()).board_move;
     const char* other = chosen == "h2-h3" ? "MOVE a2-a3" : "MOVE h2-h3";
     EXPECT_EQ(text_of(other), "OK");
     EXPECT_EQ(board_.position().plies_played(), 1u);
     EXPECT_TRUE(board_.computer_thinking()) << "the board computer now answers for Black";
-    const std::string reply = chosen_move(read_report(final_report()).tail);
+    const std::string reply = engine_reads(final_report()).board_move;
     EXPECT_TRUE(parse_board_move(board_.position(), reply).has_value()) << "Black's answer: " << reply;
 }
 
@@ -277,10 +246,12 @@ TEST_F(BoardTest, NoLegalMoveGivesTheNullMoveReport) {
     EXPECT_EQ(text_of("NORMAL"), "Illegal position") << "Black in check with White to move";
     set_up({"SETUP", "FUNCTION NEW", "POSI BLACK BKh8", "POSI BLACK WKh6,WQg7", "NORMAL"});
     board_.handle("PLAY");
-    const auto fields = read_report(final_report());
-    EXPECT_EQ(fields.tail, "00-00.");
+    const osa::SearchReport fields = engine_reads(final_report());
+    EXPECT_EQ(fields.pv, "00-00");
     EXPECT_EQ(fields.score, std::to_string(-mate_score));
-    EXPECT_EQ(chosen_move(fields.tail), "00-00");
+    EXPECT_TRUE(osa::ends_search(fields));
+    EXPECT_EQ(fields.board_move, "00-00");
+    EXPECT_EQ(osa::uci_move(fields.board_move, false), "0000") << "the UCI null move";
     EXPECT_EQ(text_of("MOVE 00-00"), "OK");
     EXPECT_EQ(text_of("SENDINFO"), "No search");
     EXPECT_EQ(board_.position().plies_played(), 0u);
@@ -309,7 +280,7 @@ TEST_P(HandOvers, LeaveOnlyTheGuisMoveOnTheBoard) {
     EXPECT_EQ(board_.position().at(square_at(4, 3)), make_piece(white, pawn));
     std::size_t at = 0;
     const std::string report = human_move_bytes();
-    const std::string move = report_to_uci(read_human_report(report, true, at), true);
+    const std::string move = player_reads(read_human_report(report, true, at), true);
     EXPECT_EQ(board_.position().plies_played(), 2u);
     Position after_gui_move;
     after_gui_move.make(*parse_uci(after_gui_move, "e2e4"));
@@ -355,6 +326,24 @@ TEST_F(BoardTest, CommandBeforeTheHumanMovedCancelsTheMove) {
     EXPECT_EQ(board_.position().plies_played(), 0u);
 }
 
+// Every move the board can write, castling and promotions included, reads back as that move in
+// both programs: the human's report in the player program, the search report's move in the engine
+// program.
+TEST(ProgramsRead, EveryMoveAsTheBoardWritesIt) {
+    for (const char* fen : {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", "r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1",
+                            "1n2k3/P7/8/8/8/8/7p/4K1N1 w - - 0 1", "1n2k3/P7/8/8/8/8/7p/4K1N1 b - - 0 1"}) {
+        const auto pos = Position::from_fen(fen);
+        ASSERT_TRUE(pos.has_value()) << fen;
+        const bool white_moves = pos->side_to_move() == white;
+        for (const Move& move : pos->legal_moves()) {
+            const std::string human = human_move_text(*pos, move);
+            EXPECT_EQ(player_reads(human, !white_moves), uci_text(move)) << fen << ": " << human;
+            const std::string engine = board_move_text(*pos, move, CastlingStyle::letters);
+            EXPECT_EQ(osa::uci_move(engine, white_moves), uci_text(move)) << fen << ": " << engine;
+        }
+    }
+}
+
 TEST(MoveReportFraming, FollowsTheHumansSide) {
     EXPECT_EQ(frame_move_report(black, "e7-e5"), "e7-e5\r\n\x17");
     EXPECT_EQ(frame_move_report(white, "e2-e4"), "\r\ne2-e4\x17");
@@ -384,7 +373,7 @@ TEST_P(HumanGames, EveryReportReadsAsTheMoveMade) {
         takebacks += bytes.find("Takeback") != std::string::npos;
         // Black's reports leave their ETB behind, which the program drains before its next command.
         EXPECT_EQ(bytes.substr(at), human_black ? std::string(1, etb) : "") << text;
-        const auto move = parse_uci(before, report_to_uci(text, human_black));
+        const auto move = parse_uci(before, player_reads(text, human_black));
         ASSERT_TRUE(move.has_value()) << "report '" << text << "' in " << before.fen();
         Position expected = before;
         expected.make(*move);
@@ -424,7 +413,8 @@ struct ReportCase {
     SearchProgress progress;
     const char* depth;
     const char* score;
-    const char* tail;
+    const char* pv;
+    bool final;
 };
 
 class SearchReports : public testing::TestWithParam<ReportCase> {};
@@ -433,11 +423,11 @@ TEST_P(SearchReports, KeepTheirColumns) {
     const Position pos;
     const auto& c = GetParam();
     const std::string text = search_report(pos, c.progress, CastlingStyle::letters);
-    const auto fields = read_report(text);
-    EXPECT_EQ(fields.mark, "Sendinfo");
+    const osa::SearchReport fields = engine_reads(text);
     EXPECT_EQ(fields.depth, c.depth);
     EXPECT_EQ(fields.score, c.score);
-    EXPECT_EQ(fields.tail, c.tail);
+    EXPECT_EQ(fields.pv, c.pv);
+    EXPECT_EQ(fields.final, c.final);
     EXPECT_EQ(text.substr(19, 1), " ");
     EXPECT_EQ(text.substr(26, 2), "  ");
 }
@@ -449,13 +439,14 @@ Move m(const char* from, const char* to) {
 INSTANTIATE_TEST_SUITE_P(
     Progress, SearchReports,
     testing::Values(
-        ReportCase{"running", {4, -15, 1234, {m("e2", "e4"), m("e7", "e5")}, false}, "4", "-15", "e2-e4 e7-e5"},
-        ReportCase{
-            "final", {12, 8, 5, {m("d2", "d4"), m("d7", "d5"), m("c2", "c4")}, true}, "12", "8", "d2-d4 d7-d5 c2-c4."},
-        ReportCase{"final_single_move", {1, 50, 21, {m("b1", "c3")}, true}, "1", "50", "b1-c3."},
-        ReportCase{"nothing_yet", {0, 0, 0, {}, false}, "0", "0", ""},
-        ReportCase{"mated", {0, -mate_score, 0, {}, true}, "0", "-30000", "00-00."},
-        ReportCase{"huge_node_count", {9, 29998, 123'456'789'012ULL, {m("g1", "f3")}, false}, "9", "29998", "g1-f3"}),
+        ReportCase{"running", {4, -15, 1234, {m("e2", "e4"), m("e7", "e5")}, false}, "4", "-15", "e2-e4 e7-e5", false},
+        ReportCase{"final", {12, 8, 5, {m("d2", "d4"), m("d7", "d5"), m("c2", "c4")}, true}, "12", "8",
+                   "d2-d4 d7-d5 c2-c4", true},
+        ReportCase{"final_single_move", {1, 50, 21, {m("b1", "c3")}, true}, "1", "50", "b1-c3", true},
+        ReportCase{"nothing_yet", {0, 0, 0, {}, false}, "0", "0", "", false},
+        ReportCase{"mated", {0, -mate_score, 0, {}, true}, "0", "-30000", "00-00", true},
+        ReportCase{"huge_node_count", {9, 29998, 123'456'789'012ULL, {m("g1", "f3")}, false}, "9", "29998", "g1-f3",
+                   false}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace
