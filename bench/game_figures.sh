@@ -18,11 +18,9 @@ human_delay=200
     > "$out/game.txt"
 tail -n 1 "$out/game.txt"
 
-# osa-match prints "12. e2e4  (751 ms)" for White's moves and "12... e7e5  (1702 ms)" for Black's.
-white_ms=$(grep -E '^[0-9]+\. ' "$out/game.txt" | sed -E 's/.*\(([0-9]+) ms\)/\1/' | paste -sd+ | bc)
-black_ms=$(grep -E '^[0-9]+\.\.\. ' "$out/game.txt" | sed -E 's/.*\(([0-9]+) ms\)/\1/' | paste -sd+ | bc)
-white_moves=$(grep -c -E '^[0-9]+\. ' "$out/game.txt")
-black_moves=$(grep -c -E '^[0-9]+\.\.\. ' "$out/game.txt")
+# osa-match ends with "Time used: White 42816 ms for 57 moves, Black 97425 ms for 57 moves".
+read -r white_ms white_moves black_ms black_moves < <(sed -n -E \
+    's/^Time used: White ([0-9]+) ms for ([0-9]+) moves?, Black ([0-9]+) ms for ([0-9]+) moves?$/\1 \2 \3 \4/p' "$out/game.txt")
 
 # Dorvane pauses 750 ms before every poll; the board's thinking falls inside those pauses.
 polls=$(grep -c -- '<- SENDINFO$' "$out/dorvane.trace")
