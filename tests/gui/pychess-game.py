@@ -17,8 +17,8 @@ ended otherwise (an illegal move, an engine that died, the time-out), 2 for a ba
 With a display (e.g. under xvfb-run), PyChess's own engine output panel is attached to each
 engine. With --pv-side, every info line with a PV that that side's engine writes must appear in
 its panel with the whole PV; a line that PyChess drops (a PV move not in UCI notation) fails the
-game. --screenshot instead shows the board and both panels in a window, saves a picture of it
-once the --pv-side engine's panel shows a few lines of one search, and ends there.
+game. --screenshot also shows the board and both panels in a window and saves a picture of the
+screen once the --pv-side engine has shown a few PVs.
 """
 
 import argparse
@@ -54,8 +54,7 @@ RULE_ENDINGS = {
     const.DRAW_INSUFFICIENT: "insufficient material",
 }
 SIDES = {"white": const.WHITE, "black": const.BLACK}
-SCREENSHOT_LINES = 3
-WINDOW_SIZE = (1200, 660)
+SCREENSHOT_AFTER_PVS = 6
 
 
 def parse_args():
@@ -124,7 +123,7 @@ def show_window(model, watches):
     from pychess.widgets.BoardView import BoardView
 
     window = Gtk.Window(title="PyChess: " + " - ".join(repr(player) for player in model.players))
-    window.set_default_size(*WINDOW_SIZE)
+    window.set_default_size(1200, 700)
     box = Gtk.HBox()
     board = BoardView(model)
     board.set_size_request(600, 600)
@@ -145,9 +144,7 @@ def pump_gtk(loop):
 
 
 def take_screenshot(path):
-    # Without a window manager the window stands at the screen's top left corner.
-    crop = "%dx%d+0+0" % WINDOW_SIZE
-    subprocess.run(["import", "-window", "root", "-crop", crop, "+repage", path], check=False)
+    subprocess.run(["import", "-window", "root", path], check=False)
     print("screenshot: " + path, flush=True)
 
 
@@ -161,7 +158,6 @@ class Game:
         self.ended = asyncio.Event()
         self.errors = []
         self.result_known = False
-        self.stopped = False  # for a picture, before the game's end
         model.connect("game_ended", self.on_game_ended)
         model.connect("game_changed", lambda m, ply: print(ply, m.moves[-1], flush=True))
 
@@ -204,31 +200,28 @@ async def play(args):
     asyncio.get_event_loop().set_exception_handler(game.on_loop_error)
     watches = [PvWatch(player, colour == const.WHITE) for player, colour in zip(model.players, (const.WHITE, const.BLACK))]
     watched = watches[SIDES[args.pv_side]] if args.pv_side else None
+    shot = None
     if args.screenshot and watched and watched.panel:
         show_window(model, watches)
         pump_gtk(asyncio.get_event_loop())
-        asyncio.get_event_loop().create_task(screenshot_when_shown(watched, args.screenshot, game))
+        shot = asyncio.get_event_loop().create_task(screenshot_when_shown(watched, args.screenshot))
     model.start()
     try:
         await asyncio.wait_for(game.ended.wait(), args.timeout)
     except asyncio.TimeoutError:
         game.errors.append("no result after %d s" % args.timeout)
     game.result_known = True
-    if game.stopped:
-        return "game stopped for the picture", True
+    if shot:
+        shot.cancel()
     model.save(args.pgn, pgn, True)
     return judged(game, watched)
 
 
-async def screenshot_when_shown(watch, path, game):
-    """Once the panel holds several lines of one search, so that the picture shows them; the
-    game ends there."""
-    while watch.panel.output.get_buffer().get_line_count() < SCREENSHOT_LINES:
-        await asyncio.sleep(0.1)
-    await asyncio.sleep(0.3)  # let the panel draw the line
+async def screenshot_when_shown(watch, path):
+    while len(watch.shown) < SCREENSHOT_AFTER_PVS:
+        await asyncio.sleep(0.2)
+    await asyncio.sleep(0.5)  # let the panel draw the line
     take_screenshot(path)
-    game.stopped = True
-    game.ended.set()
 
 
 def pv_verdict(watched):
