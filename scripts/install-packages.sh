@@ -9,7 +9,7 @@ set -euo pipefail
 
 build=(cmake g++ make)
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev)
-ci=("${test[@]}" clang libclang-rt-14-dev xboard polyglot xvfb xauth stockfish valgrind
+ci=("${test[@]}" clang libclang-rt-14-dev xboard polyglot pychess xvfb xauth stockfish valgrind
     mingw-w64 googletest wine wine64 dpkg-dev file man-db lintian)
 
 case "${1:-}" in
