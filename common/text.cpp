@@ -1,6 +1,7 @@
 #include "text.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace osa {
 
@@ -29,6 +30,27 @@ std::string lower_ascii(std::string_view text) {
     for (char& c : result)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return result;
+}
+
+std::string escape_bytes(std::string_view bytes) {
+    std::string text;
+    for (char c : bytes) {
+        const auto code = static_cast<unsigned char>(c);
+        if (c == '\r') {
+            text += "\\r";
+        } else if (c == '\n') {
+            text += "\\n";
+        } else if (c == '\\') {
+            text += "\\\\";
+        } else if (code < 32 || code > 126) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", code);
+            text += hex;
+        } else {
+            text += c;
+        }
+    }
+    return text;
 }
 
 }  // namespace osa

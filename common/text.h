@@ -16,6 +16,9 @@ std::string remove_spaces(std::string_view text);
 std::string upper_ascii(std::string_view text);
 std::string lower_ascii(std::string_view text);
 
+// Readable bytes for a log: "\r", "\n", "\\", and "\xNN" for every other byte below 32 or above 126.
+std::string escape_bytes(std::string_view bytes);
+
 inline bool starts_with(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 inline bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 

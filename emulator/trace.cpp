@@ -3,28 +3,9 @@
 #include <cstdio>
 #include <stdexcept>
 
-namespace osa::board {
+#include "text.h"
 
-std::string escape_bytes(std::string_view bytes) {
-    std::string text;
-    for (char c : bytes) {
-        const auto code = static_cast<unsigned char>(c);
-        if (c == '\r') {
-            text += "\\r";
-        } else if (c == '\n') {
-            text += "\\n";
-        } else if (c == '\\') {
-            text += "\\\\";
-        } else if (code < 32 || code > 126) {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02X", code);
-            text += hex;
-        } else {
-            text += c;
-        }
-    }
-    return text;
-}
+namespace osa::board {
 
 Trace::Trace(const std::string& path) : file_(path) {
     if (!file_) throw std::runtime_error("cannot write the trace file " + path);

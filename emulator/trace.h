@@ -10,9 +10,6 @@
 
 namespace osa::board {
 
-// "\r", "\n", "\\", and "\xNN" for every other byte below 32 or above 126.
-std::string escape_bytes(std::string_view bytes);
-
 class Trace {
 public:
     Trace() = default;                        // records nothing

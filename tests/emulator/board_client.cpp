@@ -9,7 +9,7 @@
 #include <iostream>
 #include <string>
 
-#include "trace.h"
+#include "text.h"
 
 int main(int argc, char** argv) {
     const char* path = std::getenv(argc > 1 ? argv[1] : "OSA_COM1");
@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
         std::string reply;
         char c = 0;
         while (c != '\x17' && read(fd, &c, 1) == 1) reply += c;
-        std::cout << osa::board::escape_bytes(reply) << '\n';
+        std::cout << osa::escape_bytes(reply) << '\n';
     }
     std::string line;
     std::getline(std::cin, line);

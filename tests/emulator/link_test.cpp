@@ -5,6 +5,7 @@
 #include "options.h"
 #include "pty.h"
 #include "serve.h"
+#include "text.h"
 #include "trace.h"
 
 namespace {
@@ -20,9 +21,9 @@ TEST(LineSplitter, CutsAtCrLfAndKeepsPartialLines) {
 }
 
 TEST(Escaping, ShowsControlBytesAndFraming) {
-    EXPECT_EQ(escape_bytes("OK\r\n>\x17"), "OK\\r\\n>\\x17");
-    EXPECT_EQ(escape_bytes("a\\b\x7f\xe9"), "a\\\\b\\x7F\\xE9");
-    EXPECT_EQ(escape_bytes(""), "");
+    EXPECT_EQ(osa::escape_bytes("OK\r\n>\x17"), "OK\\r\\n>\\x17");
+    EXPECT_EQ(osa::escape_bytes("a\\b\x7f\xe9"), "a\\\\b\\x7F\\xE9");
+    EXPECT_EQ(osa::escape_bytes(""), "");
 }
 
 TEST(RawSettings, TurnOffEchoTranslationAndLineEditing) {
