@@ -2,20 +2,31 @@
 
 #include "console.h"
 #include "platform.h"
+#include "run_trace.h"
 #include "text.h"
 
 namespace osa {
+namespace {
+
+// Every read of the board goes through here, so that the run trace sees each byte.
+std::string read_board(SerialLine& line, std::size_t count) {
+    std::string bytes = line.read(count);
+    trace_bytes(TraceTag::from_board, bytes);
+    return bytes;
+}
+
+}  // namespace
 
 void send_command(SerialLine& line, std::string_view command) { line.write_line(command); }
 
 void await_prompt(SerialLine& line, char terminator) {
-    while (line.read(1)[0] != terminator) {
+    while (read_board(line, 1)[0] != terminator) {
     }
 }
 
 void collect_reply(SerialLine& line, std::string& reply, char terminator, LineBreaks breaks) {
     for (;;) {
-        const char c = line.read(1)[0];
+        const char c = read_board(line, 1)[0];
         const auto code = static_cast<unsigned char>(c);
         const bool printable = code >= 32 && c != '>';
         const bool kept_break = breaks == LineBreaks::keep && (c == '\r' || c == '\n');
@@ -26,7 +37,7 @@ void collect_reply(SerialLine& line, std::string& reply, char terminator, LineBr
 
 void drain_input(SerialLine& line) {
     for (std::int64_t waiting = line.pending_count(); waiting > 0; waiting = line.pending_count())
-        line.read(static_cast<std::size_t>(waiting));
+        read_board(line, static_cast<std::size_t>(waiting));
 }
 
 void greet_board(SerialLine& line) {

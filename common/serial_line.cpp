@@ -1,5 +1,7 @@
 #include "serial_line.h"
 
+#include "run_trace.h"
+
 #include <string>
 
 namespace osa {
@@ -12,6 +14,7 @@ void SerialLine::write_line(std::string_view text) {
     line.append(text);
     line.append("\r\n");
     write(line);
+    trace_bytes(TraceTag::to_board, line);
 }
 
 }  // namespace osa

@@ -34,7 +34,7 @@ public:
 
     // Failed writes are not reported: the bytes are lost and the dialogue goes on.
     void write(std::string_view bytes);
-    void write_line(std::string_view text);  // the text and CR LF
+    void write_line(std::string_view text);  // the text and CR LF; the run trace records it
 
     // One read request for up to count bytes (at least 1); waits for at least one byte.
     std::string read(std::size_t count);

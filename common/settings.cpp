@@ -32,6 +32,9 @@ std::uint64_t read_number(std::string_view digits, unsigned base) {
     return number;
 }
 
+// The text after the first "=" of the line as it stands in the file, inner spaces and all.
+std::string path_value(std::string_view raw_line) { return trim_spaces(raw_line.substr(raw_line.find('=') + 1)); }
+
 }  // namespace
 
 std::uint8_t flip_number(std::string_view value) {
@@ -54,6 +57,8 @@ void apply_settings_line(Settings& settings, Program program, std::string_view r
     const std::string line = remove_spaces(raw_line);
     std::string value;
     if (take_value(line, "com=", value)) settings.port_name = value;
+    // An extension that older builds ignore like any unknown key.
+    if (take_value(line, "trace=", value)) settings.trace_path = path_value(raw_line);
     if (take_value(line, "baud=", value)) settings.baud_text = value;
     if (program == Program::player) {
         if (take_value(line, "flip=", value)) settings.flip = flip_number(value);
@@ -73,6 +78,11 @@ void read_settings_file(Settings& settings, Program program, const std::string& 
         if (!line.empty() && line.back() == '\r') line.pop_back();
         apply_settings_line(settings, program, line);
     }
+}
+
+std::string trace_file(const Settings& settings, const char* osa_trace) {
+    if (settings.trace_path) return *settings.trace_path;
+    return osa_trace != nullptr ? osa_trace : "";
 }
 
 std::vector<std::string> argument_list(int argc, const char* const* argv) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,10 +23,12 @@ struct Settings {
     std::string module_name;      // converter only
     std::string level_text;       // converter only; sent to the board only when two characters long
     bool uci_pv = false;          // converter only, "pv=uci": the info lines' moves in UCI notation
+    std::optional<std::string> trace_path;  // the run trace that osa.ini names; nothing without a "trace=" line
 };
 
 // Applies one line of osa.ini: all spaces removed, the key matched in any case, the value kept as
-// it is. A line that matches no key of the program is ignored.
+// it is. A line that matches no key of the program is ignored. The "trace=" value is a file path:
+// only the spaces at its ends go, so that a path such as "C:\Users\Ann Lee\trace.txt" stays whole.
 void apply_settings_line(Settings& settings, Program program, std::string_view line);
 
 // The number of a "flip=" value: decimal, or hexadecimal, octal or binary after "&H", "&O", "&B";
@@ -34,6 +37,10 @@ std::uint8_t flip_number(std::string_view value);
 
 // Reads the settings file if it can be opened; otherwise the settings stay as they are.
 void read_settings_file(Settings& settings, Program program, const std::string& path = "osa.ini");
+
+// The run trace's file: the one osa.ini names (an empty "trace=" means none), else the value of
+// the environment variable OSA_TRACE when it is set and not empty; empty for no trace.
+std::string trace_file(const Settings& settings, const char* osa_trace);
 
 // The arguments after the program's name, counted up to the first empty one.
 std::vector<std::string> argument_list(int argc, const char* const* argv);

@@ -1,0 +1,107 @@
+#include "run_trace.h"
+
+#include "board_dialogue.h"
+#include "text.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+
+namespace osa {
+namespace {
+
+const char* tag_name(TraceTag tag) {
+    switch (tag) {
+    case TraceTag::start: return "start";
+    case TraceTag::from_gui: return "from-gui";
+    case TraceTag::to_gui: return "to-gui";
+    case TraceTag::to_board: return "to-board";
+    case TraceTag::from_board: return "from-board";
+    }
+    return "?";
+}
+
+// The open trace file, its clock and the board's bytes not yet written as an entry.
+class RunTrace {
+public:
+    bool open(const std::string& path) {
+        file_.open(path, std::ios::binary | std::ios::app);
+        start_ = std::chrono::steady_clock::now();
+        return file_.is_open();
+    }
+
+    // The board's last bytes still go in when the program ends after reading them.
+    ~RunTrace() { finish_board_bytes(); }
+
+    void record(TraceTag tag, std::string_view bytes) {
+        const std::int64_t ms = elapsed_ms();
+        if (tag == TraceTag::from_board) {
+            for (const TraceEntry& entry : board_bytes_.add(ms, bytes)) write(entry);
+            return;
+        }
+        finish_board_bytes();
+        write({ms, tag, std::string(bytes)});
+    }
+
+private:
+    std::int64_t elapsed_ms() const {
+        const auto since_start = std::chrono::steady_clock::now() - start_;
+        return std::chrono::duration_cast<std::chrono::milliseconds>(since_start).count();
+    }
+
+    void finish_board_bytes() {
+        if (const auto entry = board_bytes_.finish()) write(*entry);
+    }
+
+    // A failed write leaves the stream failed; later entries are then dropped the same way.
+    void write(const TraceEntry& entry) { file_ << trace_line(entry) << std::flush; }
+
+    std::ofstream file_;
+    std::chrono::steady_clock::time_point start_;
+    BoardBytesJoiner board_bytes_;
+};
+
+RunTrace& run_trace() {
+    static RunTrace trace;
+    return trace;
+}
+
+}  // namespace
+
+std::string trace_line(const TraceEntry& entry) {
+    char ms[24];
+    std::snprintf(ms, sizeof ms, "%8lld ", static_cast<long long>(entry.ms));
+    return ms + std::string(tag_name(entry.tag)) + " " + escape_bytes(entry.bytes) + "\n";
+}
+
+std::vector<TraceEntry> BoardBytesJoiner::add(std::int64_t ms, std::string_view bytes) {
+    std::vector<TraceEntry> finished;
+    for (const char c : bytes) {
+        if (pending_.empty()) first_ms_ = ms;
+        pending_.push_back(c);
+        if (c == end_of_reply) finished.push_back(*finish());
+    }
+    return finished;
+}
+
+std::optional<TraceEntry> BoardBytesJoiner::finish() {
+    if (pending_.empty()) return std::nullopt;
+    TraceEntry entry{first_ms_, TraceTag::from_board, std::move(pending_)};
+    pending_.clear();
+    return entry;
+}
+
+void open_run_trace(const std::string& path, std::string_view program_and_version) {
+    if (path.empty() || !run_trace().open(path)) return;
+    trace_detail::recording = true;
+    trace_bytes(TraceTag::start, program_and_version);
+}
+
+namespace trace_detail {
+
+bool recording = false;
+
+void record(TraceTag tag, std::string_view bytes) { run_trace().record(tag, bytes); }
+
+}  // namespace trace_detail
+}  // namespace osa
