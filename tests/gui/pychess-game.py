@@ -55,6 +55,7 @@ RULE_ENDINGS = {
 }
 SIDES = {"white": const.WHITE, "black": const.BLACK}
 SCREENSHOT_LINES = 3
+START_SECONDS = 60
 WINDOW_SIZE = (1200, 660)
 
 
@@ -199,7 +200,11 @@ async def new_game(args):
 
 
 async def play(args):
-    model = await new_game(args)
+    # An engine that dies at start leaves PyChess waiting for ever on its discovery.
+    try:
+        model = await asyncio.wait_for(new_game(args), START_SECONDS)
+    except asyncio.TimeoutError:
+        raise SystemExit("result: * PyChess could not start the engines within %d s" % START_SECONDS)
     game = Game(model)
     asyncio.get_event_loop().set_exception_handler(game.on_loop_error)
     watches = [PvWatch(player, colour == const.WHITE) for player, colour in zip(model.players, (const.WHITE, const.BLACK))]
