@@ -1,0 +1,82 @@
+#include "options.h"
+
+#include <limits>
+
+namespace osa::doctor {
+namespace {
+
+std::optional<unsigned long> decimal(const std::string& text, unsigned long limit) {
+    if (text.empty() || text.size() > 9) return std::nullopt;
+    unsigned long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<unsigned long>(c - '0');
+    }
+    if (value > limit) return std::nullopt;
+    return value;
+}
+
+ParsedArguments refused(std::string why) { return {std::nullopt, std::move(why)}; }
+
+}  // namespace
+
+ParsedArguments parse_arguments(const std::vector<std::string>& arguments) {
+    Options options;
+    std::vector<std::string> positional;
+    bool scan = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& word = arguments[i];
+        if (word == "--help" || word == "-h") {
+            options.mode = Mode::help;
+            return {options, {}};
+        }
+        if (word == "--scan") {
+            scan = true;
+        } else if (word == "--wait") {
+            if (i + 1 == arguments.size()) return refused("--wait needs a time in milliseconds");
+            const auto wait = decimal(arguments[++i], longest_wait_ms);
+            if (!wait || *wait == 0) return refused("--wait takes milliseconds from 1 to 600000, not \"" + arguments[i] + "\"");
+            options.wait_ms = static_cast<unsigned>(*wait);
+        } else if (word.size() > 1 && word[0] == '-') {
+            return refused("unknown option " + word);
+        } else {
+            positional.push_back(word);
+        }
+    }
+    if (positional.size() > 2) return refused("too many arguments: one port and one speed at most");
+    if (positional.size() == 2) {
+        if (scan) return refused("--scan tries both speeds itself: leave out the speed");
+        const auto speed = decimal(positional[1], std::numeric_limits<unsigned>::max());
+        if (!speed || *speed == 0) return refused("the speed is a number of baud such as 1200 or 9600, not \"" + positional[1] + "\"");
+        options.baud = positional[1];
+    }
+    if (!positional.empty()) {
+        if (positional[0].empty()) return refused("the port name is empty");
+        options.port = positional[0];
+    }
+    options.mode = scan ? Mode::scan : positional.empty() ? Mode::list : Mode::check;
+    return {options, {}};
+}
+
+unsigned reply_wait_ms(const Options& options) {
+    if (options.wait_ms) return *options.wait_ms;
+    return options.mode == Mode::scan ? scan_wait_ms : check_wait_ms;
+}
+
+std::vector<std::string> usage_text() {
+    return {
+        "osa-doctor: finds the serial port of an OSA chess board and checks that the board answers",
+        "",
+        "Usage: osa-doctor                      lists the serial ports found",
+        "       osa-doctor PORT [BAUD]          checks the board on one port (BAUD 1200 by default)",
+        "       osa-doctor --scan [PORT]        tries 1200 and 9600 baud on every listed port (or on PORT)",
+        "       osa-doctor --help               this text",
+        "",
+        "PORT is a device path (/dev/ttyUSB0, /dev/serial/by-id/...) or a port name COMn: (or COMn)",
+        "as Quillrand and Dorvane take it. --wait MS sets how long to wait for the board's reply",
+        "(3000 ms for a check, 1500 ms per try for --scan).",
+        "Exit status: 0 a board answered, 1 no board answered, 2 bad arguments.",
+    };
+}
+
+}  // namespace osa::doctor

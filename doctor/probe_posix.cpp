@@ -1,0 +1,275 @@
+// The doctor's system side on Linux: /dev and /sys for the listing, /proc for the processes that
+// hold a device, and the device opened the way the programs open it (non-blocking open, an
+// exclusive flock, the terminal settings of the programs' own line) with a bounded wait.
+
+#include "probe.h"
+
+#include "serial_termios.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace osa::doctor {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+std::string first_line_of(const fs::path& file) {
+    std::ifstream stream(file);
+    std::string line;
+    std::getline(stream, line);
+    return line;
+}
+
+std::optional<std::string> environment(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    if (value == nullptr || *value == '\0') return std::nullopt;
+    return std::string(value);
+}
+
+std::string canonical_or_same(const std::string& path) {
+    std::error_code error;
+    const fs::path real = fs::canonical(path, error);
+    return error ? path : real.string();
+}
+
+// The kernel's port type in /sys (0: no UART answered at the port's address) tells a real UART
+// from the placeholder ttyS devices that most PCs have; it needs no open of the device.
+bool has_real_uart(const std::string& name) {
+    const std::string type = first_line_of("/sys/class/tty/" + name + "/type");
+    return !type.empty() && type != "0";
+}
+
+// The driver, and for USB the maker and product, from the device's entries in /sys.
+std::string sys_details(const std::string& name) {
+    const fs::path device = "/sys/class/tty/" + name + "/device";
+    std::error_code error;
+    std::string details = fs::read_symlink(device / "driver", error).filename().string();
+    fs::path place = fs::canonical(device, error);
+    for (int level = 0; !error && level < 4 && !place.empty(); ++level, place = place.parent_path()) {
+        if (!fs::exists(place / "idVendor")) continue;
+        std::string product = first_line_of(place / "manufacturer");
+        const std::string name_of_product = first_line_of(place / "product");
+        if (!name_of_product.empty()) product += (product.empty() ? "" : " ") + name_of_product;
+        product += " [" + first_line_of(place / "idVendor") + ":" + first_line_of(place / "idProduct") + "]";
+        details += (details.empty() ? "" : ", ") + product;
+        break;
+    }
+    return details;
+}
+
+DeviceFacts gather_facts() {
+    DeviceFacts facts;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/dev", error)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with("tty")) continue;
+        facts.dev_names.push_back(name);
+        if (name.starts_with("ttyS") && has_real_uart(name)) facts.real_uarts.insert(name);
+        if (const std::string details = sys_details(name); !details.empty()) facts.details[name] = details;
+    }
+    for (const auto& entry : fs::directory_iterator("/dev/serial/by-id", error))
+        facts.stable_names[entry.path().string()] = canonical_or_same(entry.path().string());
+    return facts;
+}
+
+// Owns a descriptor; closing it also drops the lock.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Every other process with a descriptor on the device, as far as /proc lets this user see.
+std::vector<Holder> holders_of(const struct stat& device) {
+    std::vector<Holder> holders;
+    std::error_code error;
+    const std::string own = std::to_string(::getpid());
+    for (const auto& process : fs::directory_iterator("/proc", error)) {
+        const std::string pid = process.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos || pid == own) continue;
+        std::error_code unreadable;
+        for (const auto& fd : fs::directory_iterator(process.path() / "fd", unreadable)) {
+            struct stat target {};
+            if (::stat(fd.path().c_str(), &target) != 0 || !S_ISCHR(target.st_mode) || target.st_rdev != device.st_rdev)
+                continue;
+            holders.push_back({std::stol(pid), first_line_of(process.path() / "comm")});
+            break;
+        }
+    }
+    std::sort(holders.begin(), holders.end(), [](const Holder& a, const Holder& b) { return a.pid < b.pid; });
+    return holders;
+}
+
+bool user_in_group(gid_t group) {
+    if (::getegid() == group) return true;
+    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(0, ::getgroups(0, nullptr))));
+    const int count = ::getgroups(static_cast<int>(groups.size()), groups.data());
+    return std::find(groups.begin(), groups.begin() + std::max(0, count), group) != groups.begin() + std::max(0, count);
+}
+
+PortCheck permission_denied(const std::string& device, int error) {
+    PortCheck check;
+    check.outcome = Outcome::permission_denied;
+    check.system_error = std::strerror(error);
+    struct stat info {};
+    if (::stat(device.c_str(), &info) != 0) return check;
+    if (const group* owner = ::getgrgid(info.st_gid)) check.owner_group = owner->gr_name;
+    else check.owner_group = std::to_string(info.st_gid);
+    check.in_owner_group = user_in_group(info.st_gid);
+    return check;
+}
+
+PortCheck failed_open(const std::string& device, int error) {
+    if (error == EACCES || error == EPERM) return permission_denied(device, error);
+    PortCheck check;
+    check.system_error = std::strerror(error);
+    if (error == ENOENT || error == ENXIO || error == ENODEV) check.outcome = Outcome::missing;
+    else if (error == EBUSY) check.outcome = Outcome::busy;  // TIOCEXCL set by another program
+    else check.outcome = Outcome::open_failed;
+    struct stat info {};
+    if (check.outcome == Outcome::busy && ::stat(device.c_str(), &info) == 0) check.holders = holders_of(info);
+    return check;
+}
+
+// The programs' line: raw, the speed and framing of their open string, then blocking reads; the
+// doctor polls instead, so that the wait stays bounded.
+bool set_line(int fd, const SerialSettings& settings, PortCheck& check) {
+    termios line{};
+    if (::tcgetattr(fd, &line) != 0) {
+        check.outcome = Outcome::not_serial;
+        check.system_error = std::strerror(errno);
+        return false;
+    }
+    if (!configure_termios(line, settings)) {
+        check.outcome = Outcome::settings_refused;
+        check.system_error = "no such setting on this system";
+        return false;
+    }
+    if (::tcsetattr(fd, TCSANOW, &line) != 0) {
+        check.outcome = Outcome::settings_refused;
+        check.system_error = std::strerror(errno);
+        return false;
+    }
+    const int dtr = TIOCM_DTR;
+    const int rts = TIOCM_RTS;
+    // A pseudo-terminal has no modem lines: failures are ignored, as in the programs.
+    (void)::ioctl(fd, TIOCMBIS, &dtr);
+    if (settings.rts_off) (void)::ioctl(fd, TIOCMBIC, &rts);
+    return true;
+}
+
+void send(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t put = ::write(fd, bytes.data(), bytes.size());
+        if (put < 0 && (errno == EINTR || errno == EAGAIN)) {
+            pollfd p{fd, POLLOUT, 0};
+            (void)::poll(&p, 1, 100);
+            continue;
+        }
+        if (put <= 0) return;
+        bytes.remove_prefix(static_cast<std::size_t>(put));
+    }
+}
+
+// Everything that arrives until the end of reply or the deadline.
+std::string receive_reply(int fd, unsigned wait_ms) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(wait_ms);
+    std::string received;
+    while (reply_end(received) == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) break;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) break;
+        char buffer[256];
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        // A hang-up (the other end gone) reads nothing more; the wait ends early.
+        if (got <= 0) break;
+        received.append(buffer, static_cast<std::size_t>(got));
+    }
+    return received;
+}
+
+void talk_to_board(int fd, unsigned wait_ms, PortCheck& check) {
+    send(fd, "ENGLISH\r\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    send(fd, "OPEN\r\n");
+    check.received = receive_reply(fd, wait_ms);
+    send(fd, "CLOSE\r\n");
+    check.close_sent = true;
+    if (reply_end(check.received) != std::string::npos) check.outcome = Outcome::answered;
+    else check.outcome = check.received.empty() ? Outcome::silent : Outcome::incomplete;
+}
+
+}  // namespace
+
+bool posix_system() { return true; }
+
+std::vector<ListedPort> find_ports() { return linux_ports(gather_facts()); }
+
+PortTarget resolve_port(const std::string& argument, const std::vector<ListedPort>& ports) {
+    PortTarget target;
+    if (const auto com = com_number(argument)) {
+        target.com = *com;
+        target.named_as_com = true;
+        target.device = device_path_for_port(*com, environment);
+        if (environment("OSA_COM" + std::to_string(*com))) target.variable = "OSA_COM" + std::to_string(*com);
+    } else {
+        target.device = argument;
+        target.com = default_port_of(argument).value_or(1);
+    }
+    if (target.device.starts_with("/dev/serial/by-id/")) target.stable_name = target.device;
+    else if (const auto stable = stable_name_for(canonical_or_same(target.device), ports)) target.stable_name = *stable;
+    return target;
+}
+
+PortCheck check_port(const PortTarget& target, const SerialSettings& settings, unsigned wait_ms) {
+    const Descriptor device(::open(target.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (device.get() < 0) return failed_open(target.device, errno);
+    PortCheck check;
+    struct stat info {};
+    // The far end of a pseudo-terminal (an emulated board) always holds it: only other devices
+    // get the warning about a second user.
+    if (!canonical_or_same(target.device).starts_with("/dev/pts/") && ::fstat(device.get(), &info) == 0 &&
+        S_ISCHR(info.st_mode))
+        check.holders = holders_of(info);
+    // Quillrand and Dorvane hold this lock while they run.
+    if (::flock(device.get(), LOCK_EX | LOCK_NB) != 0) {
+        check.outcome = Outcome::busy;
+        check.system_error = std::strerror(errno);
+        if (::fstat(device.get(), &info) == 0) check.holders = holders_of(info);
+        return check;
+    }
+    if (!set_line(device.get(), settings, check)) return check;
+    talk_to_board(device.get(), wait_ms, check);
+    return check;
+}
+
+}  // namespace osa::doctor
