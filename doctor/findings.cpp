@@ -51,6 +51,12 @@ void add_missing(std::vector<std::string>& lines, const PortTarget& target, bool
 void add_permission(std::vector<std::string>& lines, const PortTarget& target, const PortCheck& check) {
     lines.push_back("Permission denied: you may not open " + target.device + ".");
     if (check.owner_group.empty()) return;
+    if (check.owner_group == "root") {
+        lines.push_back("It belongs to group root: only root may use it. A udev rule with GROUP=\"dialout\", MODE=\"0660\"");
+        lines.push_back("gives it to the group dialout; then add yourself to that group: sudo usermod -aG dialout $USER");
+        lines.push_back("and log out and in again.");
+        return;
+    }
     if (check.in_owner_group) {
         lines.push_back("It belongs to group " + check.owner_group + ", and you are in that group, but the device does not let");
         lines.push_back("its group read and write it: a udev rule with GROUP=\"" + check.owner_group +
