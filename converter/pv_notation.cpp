@@ -5,10 +5,6 @@
 namespace osa {
 namespace {
 
-bool is_square(std::string_view text) {
-    return text.size() == 2 && text[0] >= 'a' && text[0] <= 'h' && text[1] >= '1' && text[1] <= '8';
-}
-
 std::optional<char> promotion_piece(char letter) {
     switch (letter) {
     case 'Q': case 'q': return 'q';
@@ -23,8 +19,7 @@ std::optional<char> promotion_piece(char letter) {
 // "+" or "#" after it.
 std::optional<std::string> uci_word(std::string_view word, bool white_to_move) {
     while (!word.empty() && (word.back() == '+' || word.back() == '#')) word.remove_suffix(1);
-    if (word == "O-O") return white_to_move ? "e1g1" : "e8g8";
-    if (word == "O-O-O") return white_to_move ? "e1c1" : "e8c8";
+    if (auto king_move = castling_king_move(word, white_to_move)) return king_move;
     if (word.size() != 5 && word.size() != 7) return std::nullopt;
     const std::string_view from = word.substr(0, 2);
     const std::string_view to = word.substr(3, 2);

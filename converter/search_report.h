@@ -29,6 +29,12 @@ std::string info_line(const SearchReport& report);
 // when the castling gives one.
 bool is_castling(std::string_view board_move);
 
+// The king's move ("e1g1", "e8c8") of a castling for the side to move; nothing for other moves.
+std::optional<std::string> castling_king_move(std::string_view board_move, bool white_to_move);
+
+// "a1" to "h8".
+bool is_square(std::string_view text);
+
 // The search ends with a final report that names a move.
 bool ends_search(const SearchReport& report);
 
