@@ -53,6 +53,43 @@ TEST(SettingsFile, PvNotationIsTheConvertersOwnOptIn) {
     EXPECT_FALSE(from_lines(Program::player, {"pv=uci"}).uci_pv);
 }
 
+TEST(SettingsFile, TracePathKeepsItsInnerSpacesInBothPrograms) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"trace=/tmp/osa.trace", "/tmp/osa.trace"},
+        {" TRACE = C:\\Users\\Ann Lee\\osa-trace.txt  ", "C:\\Users\\Ann Lee\\osa-trace.txt"},
+        {"Tr ace=a=b c", "a=b c"},
+        {"trace=", ""},
+        {"trace =   ", ""},
+    };
+    for (const Program program : {Program::player, Program::converter})
+        for (const auto& [line, path] : cases) EXPECT_EQ(from_lines(program, {line}).trace_path, path) << line;
+    EXPECT_EQ(from_lines(Program::player, {}).trace_path, std::nullopt);
+    EXPECT_EQ(from_lines(Program::player, {"traces=x", "trace\t=x", "; trace=x"}).trace_path, std::nullopt);
+    EXPECT_EQ(from_lines(Program::player, {"trace=a", "trace=b"}).trace_path, "b");
+    EXPECT_EQ(from_lines(Program::player, {"trace=a", "trace=x", "com=COM2:"}).port_name, "COM2:");
+}
+
+TEST(SettingsFile, TheSettingsFileTraceWinsOverTheEnvironment) {
+    struct Case {
+        std::vector<const char*> lines;
+        const char* osa_trace;
+        const char* file;
+    };
+    const Case cases[] = {
+        {{}, nullptr, ""},
+        {{}, "", ""},
+        {{}, "/tmp/env.trace", "/tmp/env.trace"},
+        {{"trace=ini.trace"}, "/tmp/env.trace", "ini.trace"},
+        {{"trace="}, "/tmp/env.trace", ""},  // the file says: no trace
+        {{"trace=ini.trace"}, nullptr, "ini.trace"},
+    };
+    for (const Case& c : cases) {
+        Settings settings;
+        for (const char* line : c.lines) apply_settings_line(settings, Program::converter, line);
+        EXPECT_EQ(trace_file(settings, c.osa_trace), c.file) << (c.osa_trace ? c.osa_trace : "(unset)");
+    }
+}
+
 TEST(SettingsFile, FlipNumbers) {
     const std::pair<const char*, int> cases[] = {
         {"1", 1},     {"yes", 0},   {"2", 2},      {"", 0},      {"&H1F", 31}, {"&hff", 255}, {"&O17", 15},

@@ -327,8 +327,10 @@ std::optional<int> RunningProgram::wait_exit(std::chrono::milliseconds timeout) 
 }
 
 RunningProgram start_on_board(const std::string& name, const ScriptedBoard& board, const WorkDir& dir,
-                              const std::vector<std::string>& arguments) {
-    std::map<std::string, std::string> environment{{"OSA_COM1", board.device()}};
+                              const std::vector<std::string>& arguments,
+                              const std::map<std::string, std::string>& extra_environment) {
+    std::map<std::string, std::string> environment = extra_environment;
+    environment["OSA_COM1"] = board.device();
     // Sanitizer builds need their options to reach the child too.
     for (const char* key : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "PATH"})
         if (const char* value = std::getenv(key)) environment[key] = value;

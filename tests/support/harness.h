@@ -111,9 +111,11 @@ private:
     std::optional<int> exit_status_;
 };
 
-// The program started on the scripted board, in the given directory, with OSA_COM1 set.
+// The program started on the scripted board, in the given directory, with OSA_COM1 set and the
+// extra variables added.
 RunningProgram start_on_board(const std::string& name, const ScriptedBoard& board, const WorkDir& dir,
-                              const std::vector<std::string>& arguments = {});
+                              const std::vector<std::string>& arguments = {},
+                              const std::map<std::string, std::string>& extra_environment = {});
 
 // The same after its opening dialogue: the board identifies itself with the given text and
 // acknowledges the program's two mode commands.
