@@ -69,11 +69,15 @@ void add_permission(std::vector<std::string>& lines, const PortTarget& target, c
 }
 
 void add_busy(std::vector<std::string>& lines, const PortTarget& target, const PortCheck& check, bool posix) {
-    if (check.holders.empty())
+    if (!check.lockers.empty()) {
+        lines.push_back("The device " + target.device + " is locked by " + holder_list(check.lockers) + ".");
+        if (!check.holders.empty()) lines.push_back("It is also open in " + holder_list(check.holders) + ".");
+    } else if (check.holders.empty()) {
         lines.push_back("The device " + target.device + " is in use by another program" +
                         (posix ? " (the system does not say which; sudo fuser -v " + target.device + " does)." : "."));
-    else
+    } else {
         lines.push_back("The device " + target.device + " is in use by " + holder_list(check.holders) + ".");
+    }
     lines.push_back("Close that program first: another engine, a GUI that still runs one, a terminal program.");
     if (posix) add_service_hint(lines);
 }
@@ -181,7 +185,9 @@ std::string scan_summary(const PortCheck& check) {
     case Outcome::silent: return "no answer";
     case Outcome::missing: return "no such device";
     case Outcome::permission_denied: return "permission denied" + (check.owner_group.empty() ? "" : " (group " + check.owner_group + ")");
-    case Outcome::busy: return "in use" + (check.holders.empty() ? "" : " by " + holder_list(check.holders));
+    case Outcome::busy:
+        if (!check.lockers.empty()) return "locked by " + holder_list(check.lockers);
+        return "in use" + (check.holders.empty() ? "" : " by " + holder_list(check.holders));
     case Outcome::not_serial: return "no serial line";
     case Outcome::settings_refused: return "line settings refused";
     case Outcome::open_failed: break;

@@ -33,6 +33,7 @@ struct PortCheck {
     std::string system_error;      // the system's own words for the failed step
     std::string owner_group;       // the group that owns the device
     bool in_owner_group = false;   // the user is in that group
+    std::vector<Holder> lockers;   // processes holding the programs' exclusive lock on it
     std::vector<Holder> holders;   // other processes that have the device open
     std::string received;          // every byte read from the board
     bool close_sent = false;

@@ -71,11 +71,14 @@ int run_scan(const Options& options) {
     std::vector<Answer> answers;
     for (const std::string& path : paths) {
         const PortTarget target = resolve_port(path, ports);
+        // A port stops at its first answer: the board answers at one speed only.
         for (const std::string baud : {"1200", "9600"}) {
             const auto settings = programs_line(target, baud);
             const PortCheck check = check_port(target, *settings, wait);
             print({"  " + target.device + " at " + baud + " baud: " + scan_summary(check)});
-            if (check.outcome == Outcome::answered) answers.push_back({target, baud});
+            if (check.outcome != Outcome::answered) continue;
+            answers.push_back({target, baud});
+            break;
         }
     }
     if (answers.empty()) {

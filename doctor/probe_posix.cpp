@@ -8,11 +8,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include <fcntl.h>
@@ -21,6 +23,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -125,6 +128,37 @@ std::vector<Holder> holders_of(const struct stat& device) {
     return holders;
 }
 
+// The processes that /proc/locks shows with a flock on the device's inode ("FLOCK ADVISORY WRITE
+// PID MAJOR:MINOR:INODE ..."; the numbers of the file system's device in hexadecimal).
+std::vector<Holder> lockers_of(const struct stat& device) {
+    std::vector<Holder> lockers;
+    std::ifstream locks("/proc/locks");
+    char place[64];
+    std::snprintf(place, sizeof place, "%02x:%02x:%llu", major(device.st_dev), minor(device.st_dev),
+                  static_cast<unsigned long long>(device.st_ino));
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream words(line);
+        std::string number, kind, mode, access, pid, file;
+        if (!(words >> number >> kind)) continue;
+        if (kind == "->") words >> kind;  // a waiting lock
+        if (kind != "FLOCK" || !(words >> mode >> access >> pid >> file) || file != place) continue;
+        const long id = std::strtol(pid.c_str(), nullptr, 10);
+        if (id == ::getpid()) continue;
+        lockers.push_back({id, first_line_of("/proc/" + pid + "/comm")});
+    }
+    return lockers;
+}
+
+// Who has the device: the lock holders apart, the other processes with it open after them.
+void name_users(const struct stat& device, PortCheck& check) {
+    check.lockers = lockers_of(device);
+    for (const Holder& holder : holders_of(device)) {
+        const bool locker = std::any_of(check.lockers.begin(), check.lockers.end(),
+                                        [&](const Holder& other) { return other.pid == holder.pid; });
+        if (!locker) check.holders.push_back(holder);
+    }
+}
+
 bool user_in_group(gid_t group) {
     if (::getegid() == group) return true;
     std::vector<gid_t> groups(static_cast<std::size_t>(std::max(0, ::getgroups(0, nullptr))));
@@ -152,7 +186,7 @@ PortCheck failed_open(const std::string& device, int error) {
     else if (error == EBUSY) check.outcome = Outcome::busy;  // TIOCEXCL set by another program
     else check.outcome = Outcome::open_failed;
     struct stat info {};
-    if (check.outcome == Outcome::busy && ::stat(device.c_str(), &info) == 0) check.holders = holders_of(info);
+    if (check.outcome == Outcome::busy && ::stat(device.c_str(), &info) == 0) name_users(info, check);
     return check;
 }
 
@@ -264,7 +298,7 @@ PortCheck check_port(const PortTarget& target, const SerialSettings& settings, u
     if (::flock(device.get(), LOCK_EX | LOCK_NB) != 0) {
         check.outcome = Outcome::busy;
         check.system_error = std::strerror(errno);
-        if (::fstat(device.get(), &info) == 0) check.holders = holders_of(info);
+        if (::fstat(device.get(), &info) == 0) name_users(info, check);
         return check;
     }
     if (!set_line(device.get(), settings, check)) return check;

@@ -214,17 +214,18 @@ struct FindingCase {
 TEST(DoctorFindings, EachFindingSaysWhatToDo) {
     const PortTarget usb{"/dev/ttyUSB0", 1, false, "", ""};
     const PortTarget com2{"/dev/ttyS1", 2, true, "", ""};
-    PortCheck answered{Outcome::answered, "", "", false, {}, "OSA board v2.0\r\n>\x17", true};
-    PortCheck silent{Outcome::silent, "", "", false, {}, "", true};
-    PortCheck garbled{Outcome::incomplete, "", "", false, {}, std::string("\xF0\x00\xFE", 3), true};
-    PortCheck denied{Outcome::permission_denied, "Permission denied", "dialout", false, {}, "", false};
-    PortCheck denied_member{Outcome::permission_denied, "Permission denied", "dialout", true, {}, "", false};
-    PortCheck denied_root{Outcome::permission_denied, "Permission denied", "root", false, {}, "", false};
-    PortCheck busy{Outcome::busy, "", "", false, {{812, "ModemManager"}, {4711, "Dorvane"}}, "", false};
-    PortCheck busy_unknown{Outcome::busy, "", "", false, {}, "", false};
-    PortCheck missing{Outcome::missing, "No such file or directory", "", false, {}, "", false};
-    PortCheck refused{Outcome::settings_refused, "Invalid argument", "", false, {}, "", false};
-    PortCheck not_serial{Outcome::not_serial, "Inappropriate ioctl for device", "", false, {}, "", false};
+    PortCheck answered{Outcome::answered, "", "", false, {}, {}, "OSA board v2.0\r\n>\x17", true};
+    PortCheck silent{Outcome::silent, "", "", false, {}, {}, "", true};
+    PortCheck garbled{Outcome::incomplete, "", "", false, {}, {}, std::string("\xF0\x00\xFE", 3), true};
+    PortCheck denied{Outcome::permission_denied, "Permission denied", "dialout", false, {}, {}, "", false};
+    PortCheck denied_member{Outcome::permission_denied, "Permission denied", "dialout", true, {}, {}, "", false};
+    PortCheck denied_root{Outcome::permission_denied, "Permission denied", "root", false, {}, {}, "", false};
+    PortCheck busy{Outcome::busy, "", "", false, {}, {{812, "ModemManager"}, {4711, "Dorvane"}}, "", false};
+    PortCheck locked{Outcome::busy, "", "", false, {{4711, "Dorvane"}}, {{812, "ModemManager"}}, "", false};
+    PortCheck busy_unknown{Outcome::busy, "", "", false, {}, {}, "", false};
+    PortCheck missing{Outcome::missing, "No such file or directory", "", false, {}, {}, "", false};
+    PortCheck refused{Outcome::settings_refused, "Invalid argument", "", false, {}, {}, "", false};
+    PortCheck not_serial{Outcome::not_serial, "Inappropriate ioctl for device", "", false, {}, {}, "", false};
     const FindingCase cases[] = {
         {"answered", answered, usb, true,
          {"Opened.\n", "Line set to 1200 baud", "Received 18 bytes: OSA board v2.0\\r\\n>\\x17\n", "Sent CLOSE.\n",
@@ -245,6 +246,8 @@ TEST(DoctorFindings, EachFindingSaysWhatToDo) {
          {"usermod -aG root"}},
         {"busy", busy, usb, true,
          {"in use by process 812 (ModemManager), process 4711 (Dorvane).", "ModemManager", "brltty"}, {"Opened."}},
+        {"locked", locked, usb, true,
+         {"is locked by process 4711 (Dorvane).\nIt is also open in process 812 (ModemManager).\n"}, {"in use by"}},
         {"busy unknown", busy_unknown, usb, true, {"sudo fuser -v /dev/ttyUSB0"}, {}},
         {"busy on Windows", busy_unknown, PortTarget{"COM3", 3, true, "", ""}, false, {"in use by another program."},
          {"fuser", "brltty"}},
@@ -262,19 +265,20 @@ TEST(DoctorFindings, EachFindingSaysWhatToDo) {
 }
 
 TEST(DoctorFindings, TheOtherSpeedFrom9600Is1200) {
-    const PortCheck silent{Outcome::silent, "", "", false, {}, "", true};
+    const PortCheck silent{Outcome::silent, "", "", false, {}, {}, "", true};
     const std::string text = joined(check_lines({"/dev/ttyUSB0", 1, false, "", ""}, line(9600), 1500, silent, true));
     EXPECT_NE(text.find("osa-doctor /dev/ttyUSB0 1200"), std::string::npos) << text;
 }
 
 TEST(DoctorFindings, ScanSummaries) {
     const std::pair<PortCheck, std::string> cases[] = {
-        {{Outcome::answered, "", "", false, {}, "Board\x17", true}, "answered: Board"},
-        {{Outcome::silent, "", "", false, {}, "", true}, "no answer"},
-        {{Outcome::incomplete, "", "", false, {}, "\x01", true}, "garbled bytes, no end of reply: \\x01"},
-        {{Outcome::busy, "", "", false, {{9, "brltty"}}, "", false}, "in use by process 9 (brltty)"},
-        {{Outcome::permission_denied, "", "uucp", false, {}, "", false}, "permission denied (group uucp)"},
-        {{Outcome::open_failed, "I/O error", "", false, {}, "", false}, "cannot open: I/O error"},
+        {{Outcome::answered, "", "", false, {}, {}, "Board\x17", true}, "answered: Board"},
+        {{Outcome::silent, "", "", false, {}, {}, "", true}, "no answer"},
+        {{Outcome::incomplete, "", "", false, {}, {}, "\x01", true}, "garbled bytes, no end of reply: \\x01"},
+        {{Outcome::busy, "", "", false, {}, {{9, "brltty"}}, "", false}, "in use by process 9 (brltty)"},
+        {{Outcome::busy, "", "", false, {{5, "Quillrand"}}, {{9, "brltty"}}, "", false}, "locked by process 5 (Quillrand)"},
+        {{Outcome::permission_denied, "", "uucp", false, {}, {}, "", false}, "permission denied (group uucp)"},
+        {{Outcome::open_failed, "I/O error", "", false, {}, {}, "", false}, "cannot open: I/O error"},
     };
     for (const auto& [check, summary] : cases) EXPECT_EQ(scan_summary(check), summary);
 }
