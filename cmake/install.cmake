@@ -1,9 +1,9 @@
 # Install rules and the Debian packages.
 #
 # What reaches a board owner and what is tooling stay apart: the component "bridge" (package
-# osa-bridge) holds Quillrand and Dorvane, the component "emulator" (package osa-emulator) the
-# emulated board and the match driver, which a board owner needs only to try the programs
-# without hardware. Each package carries its own documents, licence and manual pages below
+# osa-bridge) holds Quillrand, Dorvane and the connection doctor osa-doctor, the component
+# "emulator" (package osa-emulator) the emulated board and the match driver, which a board owner
+# needs only to try the programs without hardware. Each package carries its own documents, licence and manual pages below
 # share/doc/<package> and share/man/man1, as Debian expects of every package.
 #
 #   cmake --install build --prefix /usr/local [--component bridge]
@@ -79,8 +79,9 @@ function(osa_install_component component package)
 endfunction()
 
 osa_install_component(bridge osa-bridge
-  PROGRAMS Quillrand Dorvane
-  DOCS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/performance.md)
+  PROGRAMS Quillrand Dorvane osa-doctor
+  DOCS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/performance.md
+       ${PROJECT_SOURCE_DIR}/docs/troubleshooting.md)
 osa_install_component(emulator osa-emulator
   PROGRAMS osa-emulator osa-match
   DOCS ${PROJECT_SOURCE_DIR}/docs/emulated-board.md)
@@ -123,7 +124,8 @@ Two UCI engines for a SciSys or Saitek chess computer with an OSA serial
 interface. Quillrand lets a human play on the board inside the GUI: the GUI's
 moves are entered on the board, and the move made there goes back to the GUI.
 Dorvane offers the board's own chess computer as an engine, with its search
-reports as info lines.")
+reports as info lines. osa-doctor finds the board's serial port, checks that
+the board answers and prints the settings that make both programs reach it.")
 
 set(CPACK_DEBIAN_EMULATOR_PACKAGE_NAME osa-emulator)
 set(CPACK_DEBIAN_EMULATOR_DESCRIPTION

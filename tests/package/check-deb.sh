@@ -19,7 +19,7 @@ mkdir -p "$1"
 build_dir=$(cd "$1" && pwd)
 package_dir=$build_dir/deb
 packages=(osa-bridge osa-emulator)
-programs=(Quillrand Dorvane osa-emulator osa-match)
+programs=(Quillrand Dorvane osa-doctor osa-emulator osa-match)
 started=$SECONDS
 work_dir=""
 
@@ -178,6 +178,23 @@ check_manual_pages() {
     done
 }
 
+# The installed doctor on an emulated board: the identification and the osa.ini lines; the
+# troubleshooting notes beside the other documents.
+check_doctor() {
+    local report status=0
+    dpkg-deb -c "$package_dir"/osa-bridge_*.deb | grep -q ' ./usr/share/doc/osa-bridge/troubleshooting.md$' ||
+        fail "osa-bridge holds no troubleshooting.md"
+    report=$(cd "$work_dir" && timeout 60 osa-emulator -- osa-doctor COM1:) || status=$?
+    printf '%s\n' "$report"
+    [ "$status" -eq 0 ] || fail "osa-doctor on the emulated board ended with status $status"
+    [[ $report == *$'The board answered: OSA emulated board v1\n'* ]] || fail "osa-doctor shows no identification"
+    [[ $report == *$'  com=COM1:\n  baud=1200\n'* ]] || fail "osa-doctor prints no osa.ini lines"
+    status=0
+    (cd "$work_dir" && timeout 10 osa-doctor /dev/osa-no-such-device > /dev/null) || status=$?
+    [ "$status" -eq 1 ] || fail "osa-doctor on a missing device ended with status $status, not 1"
+    echo "osa-doctor: the emulated board answered; a missing device gives status 1"
+}
+
 # Ten moves of each side: the board computer against a random human, from the installed paths.
 play_emulated_game() {
     local game=$work_dir/game.txt status=0
@@ -221,6 +238,8 @@ check_usage_screen Quillrand
 check_usage_screen Dorvane
 step "The manual pages"
 check_manual_pages
+step "The doctor"
+check_doctor
 step "One game on emulated boards"
 play_emulated_game
 step "Removing"
