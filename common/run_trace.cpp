@@ -30,9 +30,6 @@ public:
         return file_.is_open();
     }
 
-    // The board's last bytes still go in when the program ends after reading them.
-    ~RunTrace() { finish_board_bytes(); }
-
     void record(TraceTag tag, std::string_view bytes) {
         const std::int64_t ms = elapsed_ms();
         if (tag == TraceTag::from_board) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 namespace osatest {
@@ -148,6 +150,29 @@ TEST(ClosingStep, ALastLineEndedByALoneCrIsStillRead) {
     EXPECT_EQ(program.next_line(), "readyok");
     EXPECT_EQ(board.next_command(), "CLOSE");
     EXPECT_EQ(program.wait_exit(), 0);
+}
+
+// The run trace that osa.ini names lands next to it, under Wine as well.
+TEST(RunTrace, TheSettingsFileNamesATraceOfTheRun) {
+    for (const std::string name : {"Quillrand", "Dorvane"}) {
+        ScriptedBoard board;
+        WorkDir dir;
+        dir.write_file("osa.ini", "Trace = run trace.txt\r\n");
+        RunningProgram program = start_greeted(name, board, dir, "Board");
+        program.send_raw("isready\r\n");
+        EXPECT_EQ(program.next_line(), "readyok");
+        program.send_line("quit");
+        EXPECT_EQ(board.next_command(), "CLOSE");
+        EXPECT_EQ(program.wait_exit(), 0);
+        std::ifstream file(dir.path() + "/run trace.txt", std::ios::binary);
+        const std::string trace((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        EXPECT_TRUE(trace.starts_with("       0 start " + name + " 1.3.0\n")) << trace;
+        for (const char* entry : {" to-board OPEN\\r\\n\n", " from-board Board\\x17\n",
+                                  " to-gui info string Board\\r\\n\n", " from-gui isready\\r\\n\n",
+                                  " to-gui readyok\\r\\n\n", " from-gui quit\\n\n", " to-board CLOSE\\r\\n\n"})
+            EXPECT_TRUE(trace.find(entry) != std::string::npos) << name << ": no" << entry << "in\n" << trace;
+        EXPECT_TRUE(trace.ends_with(" to-board CLOSE\\r\\n\n")) << trace;
+    }
 }
 
 // Bytes that the board sends unasked end with the end-of-reply character. Read as part of the
