@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# The pty integration tests and two whole emulated games, run against the Windows programs under
-# Wine. Fails unless every test passes (or skips itself as Linux-only) and both games end by the
-# rules.
+# The pty integration tests, the doctor and two whole emulated games, run against the Windows
+# programs under Wine. Fails unless every test passes (or skips itself as Linux-only), the doctor
+# finds the emulated board and both games end by the rules.
 #
 #   tests/wine/run-wine-tests.sh LINUX_BUILD_DIR WINDOWS_BUILD_DIR [OUT_DIR]
 #
 # LINUX_BUILD_DIR: the test programs, osa-emulator and osa-match (cmake --preset dev gives build).
-# WINDOWS_BUILD_DIR: Quillrand.exe and Dorvane.exe (cmake --preset windows gives build-windows).
+# WINDOWS_BUILD_DIR: Quillrand.exe, Dorvane.exe and osa-doctor.exe (cmake --preset windows gives
+# build-windows).
 # OUT_DIR keeps the logs and the games (a fresh temporary directory by default). The Wine prefix
 # is made in a temporary directory and removed at the end. The tests share the port links, so
 # they run one at a time.
@@ -21,7 +22,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 test_programs=(foundation_tests player_tests converter_integration_tests fault_tests)
 ports=(1 2 3 7)  # COM3 and COM7 come from a start-up test's command line and settings file
 
-for file in "$windows/Quillrand.exe" "$windows/Dorvane.exe" "$linux/osa-emulator" "$linux/osa-match" \
+for file in "$windows/Quillrand.exe" "$windows/Dorvane.exe" "$windows/osa-doctor.exe" "$linux/osa-emulator" \
+            "$linux/osa-match" \
             "${test_programs[@]/#/$linux/tests/}"; do
     [ -x "$file" ] || { echo "missing: $file"; exit 2; }
 done
@@ -103,6 +105,34 @@ make_prefix >"$out/wine-prefix.log" 2>&1 </dev/null || { cat "$out/wine-prefix.l
 
 echo "== integration tests against $windows/*.exe"
 for name in "${test_programs[@]}"; do run_test_program "$name"; done
+
+# osa-doctor.exe on COM1 behind the emulated board: the board's name, the osa.ini lines and status
+# 0; then COM2, whose link points to no device: status 1 and the words for a missing port.
+check_doctor() {
+    local log=$out/doctor.log status=0 report
+    echo "== osa-doctor.exe"
+    report=$(timeout 120 "$linux/osa-emulator" -- "$here/wine-program.sh" "$windows/osa-doctor.exe" COM1: \
+             2>>"$log" </dev/null) || status=$?
+    printf '%s\n' "$report" | tee -a "$log"
+    if [ "$status" -eq 0 ] && [[ $report == *"The board answered: OSA emulated board v1"* ]] &&
+       [[ $report == *"  com=COM1:"*"  baud=1200"* ]] && [[ $report != *OSA_COM* ]]; then
+        passed=$((passed + 1))
+    else
+        echo "FAIL: osa-doctor.exe COM1: (exit status $status, log $log)"
+        failed=$((failed + 1))
+    fi
+    ln -sfn /nonexistent "$OSA_COM_LINKS/com2"
+    status=0
+    report=$(timeout 120 wine "$windows/osa-doctor.exe" COM2: 2>>"$log" </dev/null) || status=$?
+    printf '%s\n' "$report" | tee -a "$log"
+    if [ "$status" -eq 1 ] && [[ $report == *"The device COM2 does not exist."* ]]; then
+        passed=$((passed + 1))
+    else
+        echo "FAIL: osa-doctor.exe COM2: on no device (exit status $status, log $log)"
+        failed=$((failed + 1))
+    fi
+}
+check_doctor
 
 board_computer="$linux/osa-emulator --think 200 -- $here/wine-program.sh $windows/Dorvane.exe"
 human() {
