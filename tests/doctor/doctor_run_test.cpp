@@ -270,6 +270,19 @@ TEST_F(DoctorRun, RefusedSettingsAndNoSerialLine) {
     }
 }
 
+// What the machine has differs; the listing's form and its status agree whatever it is.
+TEST_F(DoctorRun, ListingStatusFollowsWhatWasFound) {
+    Doctor doctor({});
+    const Outcome run = doctor.finish();
+    if (run.output.starts_with("Serial ports found:\n")) {
+        EXPECT_EQ(run.status, 0) << run.output;
+        EXPECT_TRUE(has(run.output, "\n  /dev/")) << run.output;
+    } else {
+        EXPECT_TRUE(run.output.starts_with("No serial port found.\n")) << run.output;
+        EXPECT_EQ(run.status, 1) << run.output;
+    }
+}
+
 TEST_F(DoctorRun, BadArgumentsEndWithStatus2) {
     Doctor doctor({"--wait"});
     const Outcome run = doctor.finish();
