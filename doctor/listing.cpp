@@ -57,6 +57,16 @@ std::optional<std::string> stable_name_for(const std::string& device, const std:
     return std::nullopt;
 }
 
+std::vector<std::string> ports_to_scan(const std::vector<ListedPort>& ports) {
+    std::set<std::string> named;
+    for (const ListedPort& port : ports)
+        if (!port.device.empty()) named.insert(port.device);
+    std::vector<std::string> paths;
+    for (const ListedPort& port : ports)
+        if (!named.contains(port.path)) paths.push_back(port.path);
+    return paths;
+}
+
 std::vector<ListedPort> windows_ports(const std::map<std::string, std::string>& serialcomm) {
     std::vector<std::tuple<unsigned long, std::string, std::string>> found;
     for (const auto& [device, port] : serialcomm) {

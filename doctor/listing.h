@@ -33,6 +33,9 @@ std::optional<std::string> stable_name_for(const std::string& device, const std:
 // "ttyUSB0" for "/dev/ttyUSB0".
 std::string device_name(const std::string& path);
 
+// The ports that --scan tries: each device once, under its stable name where it has one.
+std::vector<std::string> ports_to_scan(const std::vector<ListedPort>& ports);
+
 // Windows: the SERIALCOMM values, "\Device\Serial0" -> "COM1", listed by port number.
 std::vector<ListedPort> windows_ports(const std::map<std::string, std::string>& serialcomm);
 

@@ -59,9 +59,7 @@ struct Answer {
 
 int run_scan(const Options& options) {
     const auto ports = find_ports();
-    std::vector<std::string> paths;
-    if (!options.port.empty()) paths.push_back(options.port);
-    for (const ListedPort& port : options.port.empty() ? ports : std::vector<ListedPort>{}) paths.push_back(port.path);
+    const std::vector<std::string> paths = options.port.empty() ? ports_to_scan(ports) : std::vector{options.port};
     if (paths.empty()) {
         print(listing_lines(ports, posix_system()));
         return 1;

@@ -151,6 +151,10 @@ TEST(DoctorListing, OrderAndFilterOfLinuxPorts) {
     EXPECT_EQ(stable_name_for("/dev/ttyUSB2", ports), "/dev/serial/by-id/usb-b");
     EXPECT_EQ(stable_name_for("/dev/ttyUSB10", ports), std::nullopt);
 
+    EXPECT_EQ(ports_to_scan(ports),
+              (std::vector<std::string>{"/dev/serial/by-id/usb-a", "/dev/serial/by-id/usb-b", "/dev/ttyUSB10",
+                                        "/dev/ttyACM0", "/dev/ttyS0", "/dev/ttyS10"}));
+
     const std::string text = joined(listing_lines(ports, true));
     EXPECT_NE(text.find("  /dev/serial/by-id/usb-a -> /dev/ttyUSB0  (ftdi_sio, FTDI FT232R [0403:6001])\n"), std::string::npos)
         << text;
