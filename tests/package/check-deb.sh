@@ -182,7 +182,7 @@ check_manual_pages() {
 # troubleshooting notes beside the other documents.
 check_doctor() {
     local report status=0
-    dpkg-deb -c "$package_dir"/osa-bridge_*.deb | grep -q ' ./usr/share/doc/osa-bridge/troubleshooting.md$' ||
+    [[ $(dpkg-deb -c "$package_dir"/osa-bridge_*.deb) == *" ./usr/share/doc/osa-bridge/troubleshooting.md"* ]] ||
         fail "osa-bridge holds no troubleshooting.md"
     report=$(cd "$work_dir" && timeout 60 osa-emulator -- osa-doctor COM1:) || status=$?
     printf '%s\n' "$report"
