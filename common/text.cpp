@@ -53,4 +53,50 @@ std::string escape_bytes(std::string_view bytes) {
     return text;
 }
 
+namespace {
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The byte of a "\xNN" escape at text[at]; nothing when escape_bytes would not have written it.
+std::optional<char> hex_escape(std::string_view text, std::size_t at) {
+    if (at + 4 > text.size()) return std::nullopt;
+    const int high = hex_digit(text[at + 2]);
+    const int low = hex_digit(text[at + 3]);
+    if (high < 0 || low < 0) return std::nullopt;
+    const int code = high * 16 + low;
+    if ((code >= 32 && code <= 126) || code == '\r' || code == '\n') return std::nullopt;
+    return static_cast<char>(code);
+}
+
+}  // namespace
+
+std::optional<std::string> unescape_bytes(std::string_view text) {
+    std::string bytes;
+    for (std::size_t at = 0; at < text.size();) {
+        const auto code = static_cast<unsigned char>(text[at]);
+        if (code < 32 || code > 126) return std::nullopt;
+        if (text[at] != '\\') {
+            bytes += text[at++];
+            continue;
+        }
+        const char kind = at + 1 < text.size() ? text[at + 1] : '\0';
+        if (kind == 'r' || kind == 'n' || kind == '\\') {
+            bytes += kind == 'r' ? '\r' : kind == 'n' ? '\n' : '\\';
+            at += 2;
+        } else if (kind == 'x') {
+            const auto byte = hex_escape(text, at);
+            if (!byte) return std::nullopt;
+            bytes += *byte;
+            at += 4;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return bytes;
+}
+
 }  // namespace osa

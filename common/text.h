@@ -1,6 +1,7 @@
 // Small text helpers shared by both programs. Texts are byte strings of any length.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,10 @@ std::string lower_ascii(std::string_view text);
 
 // Readable bytes for a log: "\r", "\n", "\\", and "\xNN" for every other byte below 32 or above 126.
 std::string escape_bytes(std::string_view bytes);
+
+// The exact inverse of escape_bytes: nothing for a text that escape_bytes never writes (a raw
+// control byte, a lone or unknown escape, lower-case hex, "\x41" for a printable byte).
+std::optional<std::string> unescape_bytes(std::string_view text);
 
 inline bool starts_with(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 inline bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }

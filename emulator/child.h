@@ -22,13 +22,22 @@ public:
     // Sets the variable to the value in the child's environment and starts the command.
     // Throws std::runtime_error when the process cannot be created; a command that cannot be
     // executed makes the child exit with status 127.
-    ChildProcess(const std::vector<std::string>& command, const std::string& variable, const std::string& value);
+    // With piped_gui, the child's standard input and output are pipes to this process instead.
+    ChildProcess(const std::vector<std::string>& command, const std::string& variable, const std::string& value,
+                 bool piped_gui = false);
 
     int exit_fd() const { return exit_pipe_read_.get(); }  // readable once the child has exited
     int wait();                                            // the child's shell_status
+    // The child's shell_status once it has ended within the time; killed (SIGKILL) after it.
+    int wait_or_kill(int timeout_ms);
+    // The ends of the pipes of piped_gui: the child's standard input and its standard output.
+    Descriptor take_stdin() { return std::move(stdin_); }
+    Descriptor take_stdout() { return std::move(stdout_); }
 
 private:
     Descriptor exit_pipe_read_;
+    Descriptor stdin_;
+    Descriptor stdout_;
     pid_t pid_ = -1;
 };
 

@@ -2,19 +2,27 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <random>
 #include <stdexcept>
 
 #include "child.h"
 #include "options.h"
 #include "pty.h"
+#include "recording.h"
 #include "serve.h"
 
 namespace {
 
 using namespace osa::board;
+
+// The status of a replay that parted from its recording.
+constexpr int replay_failed = 3;
+// How long a program may take to end once its line is gone, before it is killed.
+constexpr int program_end_ms = 2000;
 
 Clock steady_clock_since_start() {
     const auto start = std::chrono::steady_clock::now();
@@ -25,9 +33,11 @@ Clock steady_clock_since_start() {
 }
 
 // Alone: the pty's path is the only thing written to standard output, for the caller to open.
-int serve_alone(Pty& pty, Board& board, Trace& trace, const Clock& clock) {
+int serve_alone(const EmulatorOptions& options, Pty& pty, Board& board, Trace& trace, const Clock& clock) {
     std::cout << pty.slave_path() << std::endl;
-    serve(pty.master(), board, trace, clock, {STDIN_FILENO, -1});
+    BoardService service(board, trace);
+    Wire wire(options.wire_baud);
+    serve(pty.master(), service, wire, trace, clock, {STDIN_FILENO, -1});
     return 0;
 }
 
@@ -35,20 +45,48 @@ int serve_alone(Pty& pty, Board& board, Trace& trace, const Clock& clock) {
 int serve_program(const EmulatorOptions& options, Pty& pty, Board& board, Trace& trace, const Clock& clock) {
     ChildProcess child(options.child_command, port_variable(options.port), pty.slave_path());
     trace.note(clock(), "started " + options.child_command.front() + " on " + pty.slave_path());
-    serve(pty.master(), board, trace, clock, {-1, child.exit_fd()});
+    BoardService service(board, trace);
+    Wire wire(options.wire_baud);
+    serve(pty.master(), service, wire, trace, clock, {-1, child.exit_fd()});
     const int status = child.wait();
     trace.note(clock(), "program ended with status " + std::to_string(status));
     return status;
 }
 
-int run(EmulatorOptions options) {
+int run_board(EmulatorOptions options) {
     if (!options.seed_given) options.board.seed = std::random_device{}();
     const Clock clock = steady_clock_since_start();
     Trace trace = options.trace_path.empty() ? Trace() : Trace(options.trace_path);
     Pty pty;
     Board board(options.board, clock);
-    if (options.child_command.empty()) return serve_alone(pty, board, trace, clock);
+    if (options.child_command.empty()) return serve_alone(options, pty, board, trace, clock);
     return serve_program(options, pty, board, trace, clock);
+}
+
+// Once the replay has parted from its recording the line goes away: the program's reads fail
+// and it ends by itself, or it is killed after a while.
+int run_replay(const EmulatorOptions& options, const std::vector<osa::TraceEntry>& run) {
+    const Clock clock = steady_clock_since_start();
+    Trace trace = options.trace_path.empty() ? Trace() : Trace(options.trace_path);
+    Replay replay(run, {!options.replay_fast, options.replay_check_gui});
+    std::optional<Pty> pty(std::in_place);
+    ChildProcess child(options.child_command, port_variable(options.port), pty->slave_path(), options.replay_gui);
+    // Only here, after the start: a program that inherited an ignored SIGPIPE would behave otherwise.
+    if (options.replay_gui) std::signal(SIGPIPE, SIG_IGN);
+    trace.note(clock(), "replaying " + options.replay_path + " to " + options.child_command.front());
+    ReplayService service(replay, trace);
+    Wire wire(options.wire_baud);
+    GuiPipes gui;
+    if (options.replay_gui) gui = {child.take_stdin(), child.take_stdout()};
+    serve(pty->master(), service, wire, trace, clock, {-1, child.exit_fd()}, std::move(gui));
+    const bool parted = replay.over(clock());
+    if (parted) pty.reset();
+    const int status = parted ? child.wait_or_kill(program_end_ms) : child.wait();
+    const std::string report = replay.report();
+    trace.note(clock(), "program ended with status " + std::to_string(status));
+    if (report.empty()) return status;
+    std::cerr << "osa-emulator: replay: " << report;
+    return replay_failed;
 }
 
 }  // namespace
@@ -65,7 +103,13 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
-        return run(options);
+        if (options.replay_path.empty()) return run_board(options);
+        const auto recording = read_recording(options.replay_path);
+        if (const auto* error = std::get_if<std::string>(&recording)) {
+            std::cerr << "osa-emulator: " << *error << '\n';
+            return 2;
+        }
+        return run_replay(options, std::get<std::vector<osa::TraceEntry>>(recording));
     } catch (const std::exception& e) {
         std::cerr << "osa-emulator: " << e.what() << '\n';
         return 1;

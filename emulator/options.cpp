@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -26,7 +27,17 @@ const char* const usage_text =
     "  --checks KIND       checks in search reports: none or signs (d1-h5+, O-O#) (default none)\n"
     "  --port COMn:        the port name whose variable is set: OSA_COMn (default COM1:)\n"
     "  --trace FILE        write every command and reply, with times, to FILE\n"
-    "  --help              this text\n";
+    "  --wire-speed BAUD   send no faster than a serial line of BAUD (10 bits a byte)\n"
+    "  --replay TRACE      instead of the board, play back the last run recorded in the\n"
+    "                      program's run trace TRACE; needs a PROGRAM and no board option\n"
+    "  --replay-fast       replay without the recorded delays\n"
+    "  --replay-gui        also play the GUI: write the recorded UCI lines to PROGRAM's\n"
+    "                      standard input and copy its standard output to this one's\n"
+    "  --replay-check-gui  with --replay-gui, compare PROGRAM's output with the recording\n"
+    "  --help              this text\n"
+    "\n"
+    "A replay ends with status 3 when a command differs from the recording or the program\n"
+    "ends before the recording's last command; both are reported on standard error.\n";
 
 namespace {
 
@@ -90,8 +101,40 @@ const std::map<std::string, Setter>& setters() {
              o.trace_path = v;
              return {};
          }},
+        {"--wire-speed", integer(1, 10'000'000, [](auto& o, long long v) { o.wire_baud = v; })},
+        {"--replay",
+         [](EmulatorOptions& o, const std::string& v) -> std::string {
+             if (v.empty()) return "needs a trace file";
+             o.replay_path = v;
+             return {};
+         }},
     };
     return table;
+}
+
+bool* replay_flag(EmulatorOptions& options, const std::string& arg) {
+    if (arg == "--replay-fast") return &options.replay_fast;
+    if (arg == "--replay-gui") return &options.replay_gui;
+    if (arg == "--replay-check-gui") return &options.replay_check_gui;
+    return nullptr;
+}
+
+// The options of the emulated board have nothing to act on in a replay.
+bool is_board_option(const std::string& arg) {
+    static const std::vector<std::string> board{"--think", "--level",  "--human",    "--human-delay", "--takeback-every",
+                                                "--seed",  "--castling", "--captures", "--checks"};
+    return std::find(board.begin(), board.end(), arg) != board.end();
+}
+
+std::string replay_conflict(const EmulatorOptions& options, const std::string& board_option) {
+    const bool replay = !options.replay_path.empty();
+    if (!replay && (options.replay_fast || options.replay_gui || options.replay_check_gui))
+        return "--replay-fast, --replay-gui and --replay-check-gui need --replay";
+    if (!replay) return {};
+    if (options.child_command.empty()) return "--replay needs a program after --";
+    if (options.replay_check_gui && !options.replay_gui) return "--replay-check-gui needs --replay-gui";
+    if (!board_option.empty()) return board_option + " has no effect with --replay: the recording answers";
+    return {};
 }
 
 }  // namespace
@@ -107,6 +150,7 @@ std::string port_variable(const std::string& port) {
 
 std::variant<EmulatorOptions, std::string> parse_options(const std::vector<std::string>& args) {
     EmulatorOptions options;
+    std::string board_option;  // the last option of the emulated board given
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--") {
@@ -118,11 +162,17 @@ std::variant<EmulatorOptions, std::string> parse_options(const std::vector<std::
             options.help = true;
             continue;
         }
+        if (bool* flag = replay_flag(options, arg)) {
+            *flag = true;
+            continue;
+        }
         const auto setter = setters().find(arg);
         if (setter == setters().end()) return "unknown option " + arg;
         if (i + 1 >= args.size()) return arg + " needs a value";
+        if (is_board_option(arg)) board_option = arg;
         if (auto error = setter->second(options, args[++i]); !error.empty()) return arg + " " + error;
     }
+    if (auto error = replay_conflict(options, board_option); !error.empty()) return error;
     return options;
 }
 

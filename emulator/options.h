@@ -14,6 +14,11 @@ struct EmulatorOptions {
     bool seed_given = false;
     std::string port = "COM1:";
     std::string trace_path;
+    long long wire_baud = 0;  // 0: the pty's own speed
+    std::string replay_path;  // a run trace whose board side is played back instead of the board
+    bool replay_fast = false;
+    bool replay_gui = false;
+    bool replay_check_gui = false;
     std::vector<std::string> child_command;  // after "--"; empty: serve alone and print the pty path
     bool help = false;
 };

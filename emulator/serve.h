@@ -1,14 +1,19 @@
-// The serving loop: reads command lines from the pty master, answers them through the Board,
-// and sends the board's own delayed output (the human's moves) when it is due. It sleeps in
-// poll() between events and never spins.
+// The serving loop: reads the program's bytes from the pty master, hands them to what answers
+// on the line (the emulated board, or a recording played back), and sends its output when it is
+// due, through the Wire that holds each byte for its time on a line of the chosen speed. It
+// sleeps in poll() between events and never spins.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "board.h"
+#include "pty.h"
+#include "replay.h"
 #include "trace.h"
+#include "wire.h"
 
 namespace osa::board {
 
@@ -22,12 +27,70 @@ private:
     std::string partial_;
 };
 
+// What answers the program on the line.
+class LineService {
+public:
+    virtual ~LineService() = default;
+    virtual void receive(std::string_view bytes, std::int64_t now_ms) = 0;  // the program's bytes
+    virtual std::string due_output(std::int64_t now_ms) = 0;                // bytes for the program
+    virtual std::optional<std::int64_t> next_event_in(std::int64_t now_ms) const = 0;
+    virtual bool over(std::int64_t) const { return false; }  // serving ends before the program
+    // For a service that also plays the GUI: lines for the program's standard input, and what
+    // came on its standard output.
+    virtual std::string gui_input() { return {}; }
+    virtual bool gui_input_finished() const { return true; }
+    virtual void gui_output(std::string_view, std::int64_t) {}
+};
+
+// The emulated board; every command line is traced.
+class BoardService : public LineService {
+public:
+    BoardService(Board& board, Trace& trace) : board_(board), trace_(trace) {}
+    void receive(std::string_view bytes, std::int64_t now_ms) override;
+    std::string due_output(std::int64_t now_ms) override;
+    std::optional<std::int64_t> next_event_in(std::int64_t) const override { return board_.next_event_in(); }
+
+private:
+    Board& board_;
+    Trace& trace_;
+    LineSplitter lines_;
+    std::string answers_;
+};
+
+// A recording played back; every command line is traced.
+class ReplayService : public LineService {
+public:
+    ReplayService(Replay& replay, Trace& trace) : replay_(replay), trace_(trace) {}
+    void receive(std::string_view bytes, std::int64_t now_ms) override;
+    std::string due_output(std::int64_t now_ms) override { return replay_.board_output(now_ms); }
+    std::optional<std::int64_t> next_event_in(std::int64_t now_ms) const override {
+        return replay_.next_event_in(now_ms);
+    }
+    bool over(std::int64_t now_ms) const override { return replay_.over(now_ms); }
+    std::string gui_input() override { return replay_.take_gui_input(); }
+    bool gui_input_finished() const override { return replay_.gui_input_finished(); }
+    void gui_output(std::string_view bytes, std::int64_t now_ms) override { replay_.gui_output(bytes, now_ms); }
+
+private:
+    Replay& replay_;
+    Trace& trace_;
+    LineSplitter lines_;
+};
+
 struct ServeEnds {
     int stdin_fd = -1;       // when set, serving ends when this reaches end of file
     int child_exit_fd = -1;  // when set, serving ends when this becomes readable
 };
 
-// Serves until one of the ends is reached or the master fails.
-void serve(int master_fd, Board& board, Trace& trace, const Clock& clock, ServeEnds ends);
+// The program's standard input and output, when the emulator plays the GUI. The input is closed
+// once the service has no more lines for it; the output is copied to the emulator's own.
+struct GuiPipes {
+    Descriptor to_program = Descriptor();
+    Descriptor from_program = Descriptor();
+};
+
+// Serves until one of the ends is reached, the service is over, or the master fails.
+void serve(int master_fd, LineService& service, Wire& wire, Trace& trace, const Clock& clock, ServeEnds ends,
+           GuiPipes gui = {});
 
 }  // namespace osa::board
