@@ -24,7 +24,8 @@ std::optional<std::string> uci_word(std::string_view word, bool white_to_move) {
     const std::string_view from = word.substr(0, 2);
     const std::string_view to = word.substr(3, 2);
     if (!is_square(from) || !is_square(to) || (word[2] != '-' && word[2] != 'x')) return std::nullopt;
-    std::string move = std::string(from) + std::string(to);
+    std::string move(from);
+    move += to;
     if (word.size() == 7) {
         const auto piece = word[5] == '/' ? promotion_piece(word[6]) : std::nullopt;
         if (!piece) return std::nullopt;
