@@ -8,8 +8,10 @@
 namespace osa {
 namespace {
 
-// Every read of the board goes through here, so that the run trace sees each byte.
+// Every read of the board goes through here, so that the run trace sees each byte. A read that
+// will wait may wait for ever, so the trace first gets the lines the board has sent.
 std::string read_board(SerialLine& line, std::size_t count) {
+    if (tracing() && line.pending_count() == 0) trace_board_quiet();
     std::string bytes = line.read(count);
     trace_bytes(TraceTag::from_board, bytes);
     return bytes;

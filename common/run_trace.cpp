@@ -40,6 +40,10 @@ public:
         write({ms, tag, std::string(bytes)});
     }
 
+    void board_quiet() {
+        if (const auto entry = board_bytes_.finish_line()) write(*entry);
+    }
+
 private:
     std::int64_t elapsed_ms() const {
         const auto since_start = std::chrono::steady_clock::now() - start_;
@@ -88,10 +92,19 @@ std::optional<TraceEntry> BoardBytesJoiner::finish() {
     return entry;
 }
 
+std::optional<TraceEntry> BoardBytesJoiner::finish_line() {
+    if (pending_.empty() || pending_.back() != line_feed) return std::nullopt;
+    return finish();
+}
+
 void open_run_trace(const std::string& path, std::string_view program_and_version) {
     if (path.empty() || !run_trace().open(path)) return;
     trace_detail::recording = true;
     trace_bytes(TraceTag::start, program_and_version);
+}
+
+void trace_board_quiet() {
+    if (tracing()) run_trace().board_quiet();
 }
 
 namespace trace_detail {

@@ -7,6 +7,9 @@
 //
 // The board's bytes arrive one read at a time (often a single byte); consecutive reads are joined
 // into one entry, which ends after each end-of-reply character and before any entry of another tag.
+// It also ends at a line end when no further byte is waiting: a board that stops before the end of
+// its reply leaves the program waiting in its next read, and the owner then still finds in the
+// trace every line the board did send.
 //
 // Recording never changes the dialogue: a trace that cannot be opened records nothing and says
 // nothing, a write that fails later is ignored, and without a trace each recording call is a test.
@@ -38,6 +41,8 @@ public:
     std::vector<TraceEntry> add(std::int64_t ms, std::string_view bytes);
     // The bytes gathered since the last end-of-reply character as one entry, or nothing.
     std::optional<TraceEntry> finish();
+    // The same when those bytes end with LF; nothing otherwise.
+    std::optional<TraceEntry> finish_line();
 
 private:
     std::string pending_;
@@ -56,5 +61,10 @@ void record(TraceTag tag, std::string_view bytes);
 inline void trace_bytes(TraceTag tag, std::string_view bytes) {
     if (trace_detail::recording) trace_detail::record(tag, bytes);
 }
+
+inline bool tracing() { return trace_detail::recording; }
+
+// The board has nothing more waiting: a line of its bytes ends their entry.
+void trace_board_quiet();
 
 }  // namespace osa
