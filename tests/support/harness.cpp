@@ -213,6 +213,8 @@ RunningProgram::RunningProgram(const std::string& path, const std::vector<std::s
     int to_child[2];
     int from_child[2];
     if (::pipe2(to_child, O_CLOEXEC) != 0 || ::pipe2(from_child, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    // A program that has died must fail the test that writes to it, not end every test at once.
+    std::signal(SIGPIPE, SIG_IGN);
     std::vector<std::string> words = launcher().command;
     words.push_back(path);
     words.insert(words.end(), arguments.begin(), arguments.end());
