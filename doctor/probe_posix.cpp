@@ -59,8 +59,15 @@ bool has_real_uart(const std::string& name) {
     return !type.empty() && type != "0";
 }
 
+// A built-in port's I/O address says more to an owner than the kernel's driver name ("port").
+std::string built_in_port_details(const std::string& name) {
+    const std::string address = first_line_of("/sys/class/tty/" + name + "/port");
+    return "built-in serial port" + (address.empty() || address == "0x0" ? std::string() : " at I/O " + address);
+}
+
 // The driver, and for USB the maker and product, from the device's entries in /sys.
 std::string sys_details(const std::string& name) {
+    if (name.starts_with("ttyS")) return built_in_port_details(name);
     const fs::path device = "/sys/class/tty/" + name + "/device";
     std::error_code error;
     std::string details = fs::read_symlink(device / "driver", error).filename().string();
