@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <sstream>
 
 #include "pty.h"
+#include "recording.h"
 #include "referee.h"
 
 namespace {
@@ -409,6 +411,231 @@ TEST_P(CompleteGames, SimulatedHumanThroughQuillrand) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, CompleteGames, ::testing::Values(1, 2, 3, 4, 5));
+#endif
+
+// The line speed: a reply of n bytes at 1200 baud takes n times 8.33 ms; commands sent while it
+// trickles out are still read and answered in order.
+TEST(WireSpeed, RepliesLeaveNoFasterThanTheLineAndCommandsAreReadMeanwhile) {
+    for (const bool slow : {false, true}) {
+        std::vector<std::string> args{OSA_EMULATOR};
+        if (slow) args.insert(args.end(), {"--wire-speed", "1200"});
+        Program emulator(args);
+        const Descriptor line(::open(emulator.line().c_str(), O_RDWR | O_NOCTTY));
+        ASSERT_GE(line.get(), 0);
+        const auto start = Clock::now();
+        osa::board::write_all(line.get(), "POSITION\r\nSENDINFO\r\n");
+        const std::string listing = read_until(line.get(), '\x17', 10'000);
+        const std::string no_search = read_until(line.get(), '\x17', 10'000);
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        EXPECT_NE(listing.find("White to move"), std::string::npos) << listing;
+        EXPECT_EQ(no_search, "No search\r\n>\x17");
+        const auto bytes = static_cast<long long>(listing.size() + no_search.size());
+        ASSERT_GE(bytes, 100);
+        if (slow) {
+            EXPECT_GE(took, bytes * 833 * 9 / 1000) << "at least 90% of 8.33 ms a byte";
+        } else {
+            EXPECT_LT(took, 300) << "without a speed, the pty's own";
+        }
+        emulator.close_stdin();
+        EXPECT_EQ(emulator.wait(5000), 0);
+    }
+}
+
+// A directory of its own for each test: the programs read osa.ini where they run.
+std::string work_directory() {
+    const std::string dir = testing::TempDir() + "osa_replay_" +
+                            testing::UnitTest::GetInstance()->current_test_info()->name();
+    ::mkdir(dir.c_str(), 0700);
+    return dir;
+}
+
+void write_file(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+struct ShellRun {
+    int status;
+    std::string output;  // standard output
+    std::string errors;  // standard error
+    long long ms;
+};
+
+// Runs the command in the directory, with the GUI's lines from a file (or a pipe left open).
+ShellRun run_in(const std::string& dir, const std::string& command, const std::string& gui_lines = "",
+                bool keep_input_open = false) {
+    write_file(dir + "/in.txt", gui_lines);
+    const std::string input = keep_input_open ? "" : " < in.txt";
+    Program shell({"/bin/sh", "-c", "cd '" + dir + "' && exec " + command + input + " > out.txt 2> err.txt"});
+    if (keep_input_open) shell.write(gui_lines);
+    const auto start = Clock::now();
+    ShellRun run;
+    run.status = shell.wait(60'000);
+    run.ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    run.output = file_text(dir + "/out.txt");
+    run.errors = file_text(dir + "/err.txt");
+    return run;
+}
+
+std::string quoted(const std::string& word) { return "'" + word + "'"; }
+
+// A fake program's run: it opens the line, sends its commands, prints each reply escaped and
+// ends with status 5 after one line of input, without a CLOSE.
+const char* const client_trace =
+    "       0 start board_client\n"
+    "       1 to-board OPEN\\r\\n\n"
+    "     301 from-board Replayed board\\r\\n>\\x17\n"
+    "     302 to-board NEWGAME\\r\\n\n"
+    "     303 from-board New Game\\r\\n>\\x17\n";
+
+TEST(Replay, ServesTheRecordedRepliesAndEndsWithTheProgramsStatus) {
+    const std::string dir = work_directory();
+    write_file(dir + "/run.trace", "       0 start an earlier run\n       1 to-board PLAY\\r\\n\n" + std::string(client_trace));
+    const std::string client = quoted(BOARD_CLIENT) + " OSA_COM1 OPEN NEWGAME";
+    const auto timed = run_in(dir, quoted(OSA_EMULATOR) + " --replay run.trace -- " + client, "hello\n");
+    EXPECT_EQ(timed.status, 5) << timed.errors;
+    EXPECT_EQ(timed.output, "Replayed board\\r\\n>\\x17\nNew Game\\r\\n>\\x17\nstdin: hello\n");
+    EXPECT_EQ(timed.errors, "");
+    EXPECT_GE(timed.ms, 300) << "the recorded delay of the first reply";
+    const auto fast = run_in(dir, quoted(OSA_EMULATOR) + " --replay run.trace --replay-fast -- " + client, "hello\n");
+    EXPECT_EQ(fast.status, 5) << fast.errors;
+    EXPECT_EQ(fast.output, timed.output);
+    EXPECT_LT(fast.ms, 250);
+}
+
+TEST(Replay, AProgramThatEndsEarlyIsReported) {
+    const std::string dir = work_directory();
+    write_file(dir + "/run.trace", client_trace);
+    const auto run = run_in(dir, quoted(OSA_EMULATOR) + " --replay run.trace -- " + quoted(BOARD_CLIENT) + " OSA_COM1 OPEN",
+                            "hello\n");
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.errors, "osa-emulator: replay: the program ended before command 2\n  recorded: NEWGAME\\r\\n\n");
+}
+
+// The end of the program and its last command come together; the command still counts.
+TEST(Replay, TheLastCommandBeforeTheEndCounts) {
+    const std::string dir = work_directory();
+    write_file(dir + "/run.trace", "       0 start sh\n       1 to-board CLOSE\\r\\n\n");
+    write_file(dir + "/close.sh", "printf 'CLOSE\\r\\n' > \"$OSA_COM1\"\n");
+    for (int run = 0; run < 10; ++run) {
+        const auto closed = run_in(dir, quoted(OSA_EMULATOR) + " --replay run.trace -- /bin/sh close.sh");
+        ASSERT_EQ(closed.status, 0) << closed.errors;
+    }
+}
+
+TEST(Replay, AnUnreadableTraceGives2BeforeTheProgramStarts) {
+    const std::string dir = work_directory();
+    write_file(dir + "/run.trace", "       0 start x\n       1 to-board OPEN\\q\n");
+    const std::string client = quoted(BOARD_CLIENT) + " OSA_COM1 OPEN";
+    const auto bad = run_in(dir, quoted(OSA_EMULATOR) + " --replay run.trace -- " + client, "hello\n");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.errors,
+              "osa-emulator: run.trace line 2: the bytes are not escaped as a trace writes them\n");
+    EXPECT_EQ(bad.output, "") << "the program never ran";
+    const auto missing = run_in(dir, quoted(OSA_EMULATOR) + " --replay none.trace -- " + client, "hello\n");
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.errors, "osa-emulator: cannot read the trace file none.trace\n");
+}
+
+#if defined(DORVANE) && defined(QUILLRAND)
+// A go written by hand: the board's search report names the board's move, which Dorvane
+// relays and plays. The reply to the GUI's move comes 500 ms late.
+const char* const dorvane_trace =
+    "       0 start Dorvane 1.3.0\n"
+    "       0 to-board ENGLISH\\r\\n\n"
+    "     250 to-board OPEN\\r\\n\n"
+    "     250 from-board Hand-written board\\r\\n>\\x17\n"
+    "     250 to-gui info string Hand-written board\\r\\n\n"
+    "     250 to-board BOARD OFF\\r\\n\n"
+    "     250 from-board >\\x17\n"
+    "     250 to-board SENDINFO OFF\\r\\n\n"
+    "     250 from-board >\\x17\n"
+    "     251 from-gui isready\\n\n"
+    "     251 to-gui readyok\\r\\n\n"
+    "     260 from-gui position startpos moves e2e4\\n\n"
+    "     260 from-gui go\\n\n"
+    "     260 to-board MOVE e2-e4\\r\\n\n"
+    "     760 from-board OK\\r\\n>\\x17\n"
+    "    1510 to-board SENDINFO\\r\\n\n"
+    "    1511 from-board Sendinfo     1234 2    -15  e7-e5 g1-f3.\\r\\n>\\x17\n"
+    "    1511 to-gui info depth 2 score cp -15 pv e7-e5 g1-f3\\r\\n\n"
+    "    1511 to-board MOVE e7-e5\\r\\n\n"
+    "    1512 from-board OK\\r\\n>\\x17\n"
+    "    1512 to-gui bestmove e7e5\\r\\n\n"
+    "    1513 from-gui quit\\n\n"
+    "    1513 to-board CLOSE\\r\\n\n";
+
+const char* const dorvane_output =
+    "info string Hand-written board\r\nreadyok\r\ninfo depth 2 score cp -15 pv e7-e5 g1-f3\r\nbestmove e7e5\r\n";
+
+TEST(Replay, AHandWrittenTracePlaysTheGuiAndGivesItsUciOutput) {
+    const std::string dir = work_directory();
+    write_file(dir + "/run.trace", dorvane_trace);
+    const std::string replay = quoted(OSA_EMULATOR) + " --replay run.trace --replay-gui --replay-check-gui";
+    const auto fast = run_in(dir, replay + " --replay-fast -- " + quoted(DORVANE));
+    EXPECT_EQ(fast.status, 0) << fast.errors;
+    EXPECT_EQ(fast.output, dorvane_output);
+    EXPECT_EQ(fast.errors, "");
+    const auto timed = run_in(dir, replay + " -- " + quoted(DORVANE));
+    EXPECT_EQ(timed.status, 0) << timed.errors;
+    EXPECT_EQ(timed.output, dorvane_output);
+    EXPECT_GE(timed.ms - fast.ms, 400) << "the late reply keeps its delay";
+}
+
+TEST(Replay, AChangedCommandIsReportedAndEndsTheReplay) {
+    const std::string dir = work_directory();
+    std::string changed = dorvane_trace;
+    changed.replace(changed.find("to-board MOVE e7-e5"), 19, "to-board MOVE e7-e6");
+    write_file(dir + "/run.trace", changed);
+    const std::string expected =
+        "osa-emulator: replay: command 7 differs from the recording\n"
+        "  recorded: MOVE e7-e6\\r\\n\n"
+        "  received: MOVE e7-e5\\r\\n\n";
+    // Playing the GUI, and with the GUI's input left open: the program ends or is ended.
+    for (const bool gui : {true, false}) {
+        const auto run = gui ? run_in(dir, quoted(OSA_EMULATOR) + " --replay run.trace --replay-gui -- " + quoted(DORVANE))
+                             : run_in(dir, quoted(OSA_EMULATOR) + " --replay run.trace -- " + quoted(DORVANE),
+                                      "isready\nposition startpos moves e2e4\ngo\n", true);
+        EXPECT_EQ(run.status, 3) << gui;
+        EXPECT_EQ(run.errors, expected) << gui;
+        EXPECT_LT(run.ms, 8000) << gui;
+    }
+}
+
+// Games recorded through the programs' own trace and replayed: the same UCI output, byte for byte.
+void expect_replay_of_recorded_game(const std::string& white, const std::string& black, const std::string& program) {
+    const std::string dir = work_directory();
+    const auto game = match({"--white", white, "--black", black, "--max-moves", "3"});
+    ASSERT_EQ(game.status, 0) << game.output;
+    const auto recording = osa::board::read_recording(dir + "/game.trace");
+    ASSERT_TRUE(std::holds_alternative<std::vector<osa::TraceEntry>>(recording)) << std::get<std::string>(recording);
+    std::string recorded_output;
+    for (const auto& entry : std::get<std::vector<osa::TraceEntry>>(recording))
+        if (entry.tag == osa::TraceTag::to_gui) recorded_output += entry.bytes;
+    const auto replay = run_in(dir, quoted(OSA_EMULATOR) +
+                                        " --replay game.trace --replay-gui --replay-fast --replay-check-gui -- " + program);
+    EXPECT_EQ(replay.status, 0) << replay.errors;
+    EXPECT_EQ(replay.errors, "");
+    EXPECT_EQ(replay.output, recorded_output);
+    EXPECT_NE(recorded_output.find("bestmove"), std::string::npos) << recorded_output;
+}
+
+std::string recorded(const std::string& dir, const std::string& options, const char* program) {
+    // The driver runs the command through exec, so the directory is changed by a shell of its own.
+    return "/bin/sh -c \"cd '" + dir + "' && OSA_TRACE=game.trace exec " + quoted(OSA_EMULATOR) + " " + options +
+           " -- " + quoted(program) + "\"";
+}
+
+TEST(RecordedGames, DorvaneReplaysToTheSameUciOutput) {
+    const std::string dir = work_directory();
+    expect_replay_of_recorded_game(recorded(dir, "--think 100 --level 3", DORVANE), fake("random 7"),
+                                   quoted(DORVANE));
+}
+
+TEST(RecordedGames, QuillrandReplaysToTheSameUciOutput) {
+    const std::string dir = work_directory();
+    expect_replay_of_recorded_game(
+        fake("random 7"),
+        recorded(dir, "--human engine --level 2 --human-delay 20 --takeback-every 2 --seed 3", QUILLRAND),
+        quoted(QUILLRAND));
+}
 #endif
 
 TEST(Referee, JudgesFinishedGamesAndForfeits) {
