@@ -12,7 +12,9 @@ std::chrono::nanoseconds Wire::byte_time(long long baud) {
 Wire::Wire(long long baud) : byte_time_(byte_time(baud)) {}
 
 void Wire::queue(std::string_view bytes, Time now) {
-    if (queued_.empty()) due_ = std::max(due_, now);
+    // A byte has arrived once its last bit has: one byte time after it began, and it begins
+    // when the line is free.
+    if (queued_.empty()) due_ = std::max(due_, now + byte_time_);
     queued_ += bytes;
 }
 

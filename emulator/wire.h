@@ -1,6 +1,7 @@
 // The line's speed: with a baud rate, the bytes for the program are held so that they leave no
 // faster than a real serial line carries them (10 bits a byte: start, 8 data bits, stop; 8.33 ms
-// a byte at 1200 baud). The bytes keep the line's own clock: each is due one byte time after the
+// a byte at 1200 baud). A byte goes out when it would have arrived whole: one byte time after the
+// line was free for it. The bytes keep the line's own clock: each is due one byte time after the
 // one before it was due, so a late wake-up of the serving loop does not slow the line down.
 #pragma once
 
@@ -26,7 +27,7 @@ public:
 private:
     std::chrono::nanoseconds byte_time_;
     std::string queued_;
-    Time due_{};  // when the first queued byte may go out
+    Time due_{};  // when the first queued byte has arrived whole
 };
 
 }  // namespace osa::board

@@ -219,14 +219,16 @@ TEST(Wire, HoldsEachByteForItsTimeOnTheLine) {
     Wire wire(1200);
     EXPECT_EQ(wire.next_due(), std::nullopt);
     wire.queue("OK\r\n", start);
-    EXPECT_EQ(wire.take_due(start), "O");
-    EXPECT_EQ(wire.next_due(), start + 8'333'333ns);
+    EXPECT_EQ(wire.next_due(), start + 8'333'333ns) << "the first byte, too, takes its time";
     EXPECT_EQ(wire.take_due(start + 8ms), "");
-    EXPECT_EQ(wire.take_due(start + 9ms), "K");
-    EXPECT_EQ(wire.take_due(start + 25ms), "\r\n") << "the line's clock: a late wake-up sends what is due";
+    EXPECT_EQ(wire.take_due(start + 9ms), "O");
+    EXPECT_EQ(wire.take_due(start + 16ms), "");
+    EXPECT_EQ(wire.take_due(start + 17ms), "K");
+    EXPECT_EQ(wire.take_due(start + 34ms), "\r\n") << "the line's clock: a late wake-up sends what is due";
     EXPECT_EQ(wire.next_due(), std::nullopt);
     wire.queue(">", start + 1s);
-    EXPECT_EQ(wire.take_due(start + 1s), ">") << "an idle line sends at once";
+    EXPECT_EQ(wire.take_due(start + 1s), "");
+    EXPECT_EQ(wire.next_due(), start + 1s + 8'333'333ns) << "an idle line starts when the byte comes";
 }
 
 TEST(Wire, WithoutASpeedSendsEverythingAtOnce) {
