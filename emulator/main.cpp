@@ -37,7 +37,7 @@ int serve_alone(const EmulatorOptions& options, Pty& pty, Board& board, Trace& t
     std::cout << pty.slave_path() << std::endl;
     BoardService service(board, trace);
     Wire wire(options.wire_baud);
-    serve(pty.master(), service, wire, trace, clock, {STDIN_FILENO, -1});
+    serve(pty.master(), service, wire, clock, {STDIN_FILENO, -1});
     return 0;
 }
 
@@ -47,7 +47,7 @@ int serve_program(const EmulatorOptions& options, Pty& pty, Board& board, Trace&
     trace.note(clock(), "started " + options.child_command.front() + " on " + pty.slave_path());
     BoardService service(board, trace);
     Wire wire(options.wire_baud);
-    serve(pty.master(), service, wire, trace, clock, {-1, child.exit_fd()});
+    serve(pty.master(), service, wire, clock, {-1, child.exit_fd()});
     const int status = child.wait();
     trace.note(clock(), "program ended with status " + std::to_string(status));
     return status;
@@ -78,7 +78,7 @@ int run_replay(const EmulatorOptions& options, const std::vector<osa::TraceEntry
     Wire wire(options.wire_baud);
     GuiPipes gui;
     if (options.replay_gui) gui = {child.take_stdin(), child.take_stdout()};
-    serve(pty->master(), service, wire, trace, clock, {-1, child.exit_fd()}, std::move(gui));
+    serve(pty->master(), service, wire, clock, {-1, child.exit_fd()}, std::move(gui));
     const bool parted = replay.over(clock());
     if (parted) pty.reset();
     const int status = parted ? child.wait_or_kill(program_end_ms) : child.wait();

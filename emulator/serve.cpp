@@ -28,15 +28,28 @@ std::vector<std::string> LineSplitter::feed(std::string_view bytes) {
 void BoardService::receive(std::string_view bytes, std::int64_t now_ms) {
     for (const auto& line : lines_.feed(bytes)) {
         trace_.command(now_ms, line);
-        answers_ += board_.handle(line);
+        answers_ += traced(board_.handle(line), now_ms);
     }
 }
 
-std::string BoardService::due_output(std::int64_t) { return std::exchange(answers_, {}) + board_.poll(); }
+std::string BoardService::due_output(std::int64_t now_ms) {
+    return std::exchange(answers_, {}) + traced(board_.poll(), now_ms);
+}
+
+std::string BoardService::traced(std::string bytes, std::int64_t now_ms) {
+    if (!bytes.empty()) trace_.reply(now_ms, bytes);
+    return bytes;
+}
 
 void ReplayService::receive(std::string_view bytes, std::int64_t now_ms) {
     for (const auto& line : lines_.feed(bytes)) trace_.command(now_ms, line);
     replay_.receive(bytes, now_ms);
+}
+
+std::string ReplayService::due_output(std::int64_t now_ms) {
+    std::string bytes = replay_.board_output(now_ms);
+    if (!bytes.empty()) trace_.reply(now_ms, bytes);
+    return bytes;
 }
 
 namespace {
@@ -62,9 +75,8 @@ bool readable(int fd, int timeout_ms) {
 
 class ServingLoop {
 public:
-    ServingLoop(int master_fd, LineService& service, Wire& wire, Trace& trace, const Clock& clock, ServeEnds ends,
-                GuiPipes gui)
-        : master_(master_fd), service_(service), wire_(wire), trace_(trace), clock_(clock), ends_(ends),
+    ServingLoop(int master_fd, LineService& service, Wire& wire, const Clock& clock, ServeEnds ends, GuiPipes gui)
+        : master_(master_fd), service_(service), wire_(wire), clock_(clock), ends_(ends),
           gui_(std::move(gui)) {
         if (gui_.to_program.get() >= 0) fcntl(gui_.to_program.get(), F_SETFL, O_NONBLOCK);
     }
@@ -139,10 +151,7 @@ private:
 
     void send_due_output() {
         const std::string bytes = service_.due_output(clock_());
-        if (!bytes.empty()) {
-            trace_.reply(clock_(), bytes);
-            wire_.queue(bytes, std::chrono::steady_clock::now());
-        }
+        if (!bytes.empty()) wire_.queue(bytes, std::chrono::steady_clock::now());
         const std::string due = wire_.take_due(std::chrono::steady_clock::now());
         if (!due.empty()) write_all(master_, due);
     }
@@ -174,7 +183,6 @@ private:
     int master_;
     LineService& service_;
     Wire& wire_;
-    Trace& trace_;
     const Clock& clock_;
     ServeEnds ends_;
     GuiPipes gui_;
@@ -183,9 +191,8 @@ private:
 
 }  // namespace
 
-void serve(int master_fd, LineService& service, Wire& wire, Trace& trace, const Clock& clock, ServeEnds ends,
-           GuiPipes gui) {
-    ServingLoop(master_fd, service, wire, trace, clock, ends, std::move(gui)).run();
+void serve(int master_fd, LineService& service, Wire& wire, const Clock& clock, ServeEnds ends, GuiPipes gui) {
+    ServingLoop(master_fd, service, wire, clock, ends, std::move(gui)).run();
 }
 
 }  // namespace osa::board

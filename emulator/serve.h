@@ -42,7 +42,7 @@ public:
     virtual void gui_output(std::string_view, std::int64_t) {}
 };
 
-// The emulated board; every command line is traced.
+// The emulated board; every command line and reply is traced, the reply when it is queued.
 class BoardService : public LineService {
 public:
     BoardService(Board& board, Trace& trace) : board_(board), trace_(trace) {}
@@ -51,18 +51,20 @@ public:
     std::optional<std::int64_t> next_event_in(std::int64_t) const override { return board_.next_event_in(); }
 
 private:
+    std::string traced(std::string bytes, std::int64_t now_ms);
+
     Board& board_;
     Trace& trace_;
     LineSplitter lines_;
     std::string answers_;
 };
 
-// A recording played back; every command line is traced.
+// A recording played back; every command line and reply is traced, the reply when it is queued.
 class ReplayService : public LineService {
 public:
     ReplayService(Replay& replay, Trace& trace) : replay_(replay), trace_(trace) {}
     void receive(std::string_view bytes, std::int64_t now_ms) override;
-    std::string due_output(std::int64_t now_ms) override { return replay_.board_output(now_ms); }
+    std::string due_output(std::int64_t now_ms) override;
     std::optional<std::int64_t> next_event_in(std::int64_t now_ms) const override {
         return replay_.next_event_in(now_ms);
     }
@@ -90,7 +92,6 @@ struct GuiPipes {
 };
 
 // Serves until one of the ends is reached, the service is over, or the master fails.
-void serve(int master_fd, LineService& service, Wire& wire, Trace& trace, const Clock& clock, ServeEnds ends,
-           GuiPipes gui = {});
+void serve(int master_fd, LineService& service, Wire& wire, const Clock& clock, ServeEnds ends, GuiPipes gui = {});
 
 }  // namespace osa::board
