@@ -6,6 +6,7 @@
 // Pseudo-terminals have no modem lines, so raising DTR and lowering RTS may fail there: ignored.
 
 #include "platform.h"
+#include "posix_descriptor.h"
 #include "serial_line.h"
 #include "serial_settings.h"
 #include "serial_termios.h"
@@ -63,22 +64,6 @@ std::optional<std::string> environment(const std::string& name) {
     if (value == nullptr || *value == '\0') return std::nullopt;
     return std::string(value);
 }
-
-// Owns a descriptor until it is handed over, so that every failed step of the open closes it.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
 
 // Another of our programs holding the device makes it "in use", as a missing device is.
 int lock_and_block(int fd) {

@@ -17,6 +17,7 @@
 #include "platform.h"
 #include "serial_line.h"
 #include "serial_settings.h"
+#include "win32_handle.h"
 #include "win32_serial.h"
 
 #include <string>
@@ -41,23 +42,6 @@ void write_all(HANDLE handle, std::string_view bytes) {
         bytes.remove_prefix(put);
     }
 }
-
-// Owns a device handle until it is handed over, so that every failed step of the open closes it.
-class OwnedHandle {
-public:
-    explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    ~OwnedHandle() {
-        if (valid()) CloseHandle(handle_);
-    }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-    HANDLE release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
-
-private:
-    HANDLE handle_;
-};
 
 HANDLE port_of(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 

@@ -4,6 +4,7 @@
 
 #include "probe.h"
 
+#include "posix_descriptor.h"
 #include "serial_termios.h"
 
 #include <algorithm>
@@ -98,21 +99,6 @@ DeviceFacts gather_facts() {
         facts.stable_names[entry.path().string()] = canonical_or_same(entry.path().string());
     return facts;
 }
-
-// Owns a descriptor; closing it also drops the lock.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // Every other process with a descriptor on the device, as far as /proc lets this user see.
 std::vector<Holder> holders_of(const struct stat& device) {

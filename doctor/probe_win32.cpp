@@ -5,6 +5,7 @@
 
 #include "probe.h"
 
+#include "win32_handle.h"
 #include "win32_serial.h"
 
 #include <chrono>
@@ -45,21 +46,6 @@ std::string system_message(DWORD error) {
     while (size > 0 && (text[size - 1] == '\r' || text[size - 1] == '\n' || text[size - 1] == '.')) --size;
     return "Windows error " + std::to_string(error) + (size > 0 ? ": " + std::string(text, size) : "");
 }
-
-class OwnedHandle {
-public:
-    explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    ~OwnedHandle() {
-        if (valid()) CloseHandle(handle_);
-    }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 PortCheck failed(Outcome outcome, DWORD error) {
     PortCheck check;
