@@ -105,6 +105,20 @@ void open_game(GuiSide& gui) {
 
 constexpr int move_limit = 40;
 
+// The GUI hands the game so far to the program and plays the move it answers; false, and a
+// failure, when that move is not legal.
+bool program_moves(GuiSide& gui, Position& position, std::string& moves) {
+    gui.send("position startpos" + (moves.empty() ? "" : " moves" + moves));
+    gui.send("go wtime 60000 btime 60000");
+    const std::string best = gui.read_until("bestmove ");
+    if (!play(position, best.substr(std::min<std::size_t>(9, best.size())))) {
+        ADD_FAILURE() << "not a legal move: " << best;
+        return false;
+    }
+    moves += " " + best.substr(9);
+    return true;
+}
+
 // The board computer plays White; the GUI answers with random moves.
 GameRun dorvane_game(const WorkDir& dir) {
     GuiSide gui("Dorvane", dir, {"--seed", "5", "--think", "5000", "--level", "2"});
@@ -114,14 +128,7 @@ GameRun dorvane_game(const WorkDir& dir) {
     std::string moves;
     int played = 0;
     while (played < move_limit && !decided(position)) {
-        gui.send("position startpos" + (moves.empty() ? "" : " moves" + moves));
-        gui.send("go wtime 60000 btime 60000");
-        const std::string best = gui.read_until("bestmove ");
-        if (!play(position, best.substr(std::min<std::size_t>(9, best.size())))) {
-            ADD_FAILURE() << "not a legal move: " << best;
-            break;
-        }
-        moves += " " + best.substr(9);
+        if (!program_moves(gui, position, moves)) break;
         ++played;
         if (decided(position)) break;
         const std::string answer = random_move(position, choose);
@@ -147,14 +154,7 @@ GameRun quillrand_game(const WorkDir& dir) {
         moves += " " + own;
         ++played;
         if (decided(position)) break;
-        gui.send("position startpos moves" + moves);
-        gui.send("go wtime 60000 btime 60000");
-        const std::string best = gui.read_until("bestmove ");
-        if (!play(position, best.substr(std::min<std::size_t>(9, best.size())))) {
-            ADD_FAILURE() << "not a legal move: " << best;
-            break;
-        }
-        moves += " " + best.substr(9);
+        if (!program_moves(gui, position, moves)) break;
     }
     return gui.finish(position, played);
 }
