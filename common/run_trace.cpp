@@ -6,20 +6,16 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <utility>
 
 namespace osa {
 namespace {
 
-const char* tag_name(TraceTag tag) {
-    switch (tag) {
-    case TraceTag::start: return "start";
-    case TraceTag::from_gui: return "from-gui";
-    case TraceTag::to_gui: return "to-gui";
-    case TraceTag::to_board: return "to-board";
-    case TraceTag::from_board: return "from-board";
-    }
-    return "?";
-}
+constexpr std::pair<TraceTag, std::string_view> tag_names[] = {{TraceTag::start, "start"},
+                                                                 {TraceTag::from_gui, "from-gui"},
+                                                                 {TraceTag::to_gui, "to-gui"},
+                                                                 {TraceTag::to_board, "to-board"},
+                                                                 {TraceTag::from_board, "from-board"}};
 
 // The open trace file, its clock and the board's bytes not yet written as an entry.
 class RunTrace {
@@ -69,10 +65,22 @@ RunTrace& run_trace() {
 
 }  // namespace
 
+std::string_view trace_tag_name(TraceTag tag) {
+    for (const auto& [known, name] : tag_names)
+        if (known == tag) return name;
+    return "?";
+}
+
+std::optional<TraceTag> trace_tag_named(std::string_view name) {
+    for (const auto& [tag, known] : tag_names)
+        if (known == name) return tag;
+    return std::nullopt;
+}
+
 std::string trace_line(const TraceEntry& entry) {
     char ms[24];
     std::snprintf(ms, sizeof ms, "%8lld ", static_cast<long long>(entry.ms));
-    return ms + std::string(tag_name(entry.tag)) + " " + escape_bytes(entry.bytes) + "\n";
+    return ms + std::string(trace_tag_name(entry.tag)) + " " + escape_bytes(entry.bytes) + "\n";
 }
 
 std::vector<TraceEntry> BoardBytesJoiner::add(std::int64_t ms, std::string_view bytes) {

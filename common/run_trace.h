@@ -31,6 +31,11 @@ struct TraceEntry {
     std::string bytes;
 };
 
+// The tag as the file writes it ("to-board"), and the tag of such a name; nothing for a name that
+// is no tag.
+std::string_view trace_tag_name(TraceTag tag);
+std::optional<TraceTag> trace_tag_named(std::string_view name);
+
 // "       3 to-board OPEN\r\n" and its LF.
 std::string trace_line(const TraceEntry& entry);
 

@@ -1,7 +1,6 @@
 #include "recording.h"
 
 #include <fstream>
-#include <map>
 #include <optional>
 #include <sstream>
 
@@ -11,17 +10,6 @@
 namespace osa::board {
 
 namespace {
-
-std::optional<TraceTag> known_tag(std::string_view name) {
-    static const std::map<std::string_view, TraceTag> tags{{"start", TraceTag::start},
-                                                           {"from-gui", TraceTag::from_gui},
-                                                           {"to-gui", TraceTag::to_gui},
-                                                           {"to-board", TraceTag::to_board},
-                                                           {"from-board", TraceTag::from_board}};
-    const auto found = tags.find(name);
-    if (found == tags.end()) return std::nullopt;
-    return found->second;
-}
 
 struct LineResult {
     std::optional<TraceEntry> entry;  // nothing for a line of an unknown tag
@@ -39,7 +27,7 @@ LineResult parse_line(std::string_view line) {
     const auto rest = line.substr(ms_end + 1);
     const auto tag_end = std::min(rest.find(' '), rest.size());
     if (tag_end == 0) return {std::nullopt, "no tag after the time"};
-    const auto tag = known_tag(rest.substr(0, tag_end));
+    const auto tag = trace_tag_named(rest.substr(0, tag_end));
     if (!tag) return {};
     auto bytes = unescape_bytes(rest.substr(std::min(tag_end + 1, rest.size())));
     if (!bytes) return {std::nullopt, "the bytes are not escaped as a trace writes them"};
