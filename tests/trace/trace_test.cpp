@@ -46,8 +46,14 @@ public:
         board_.send(reply);
         seen_.board_out += reply;
     }
+    // Bytes the program is not waiting for: sent once they are all on its end of the line.
     void unasked(const std::string& bytes) {
         board_.send_unasked(bytes);
+        seen_.board_out += bytes;
+    }
+    // The end of a reply the program is already waiting for in a read: it may take the bytes at once.
+    void rest_of_reply(const std::string& bytes) {
+        board_.send(bytes);
         seen_.board_out += bytes;
     }
     // The GUI closes its end; the program closes the board and ends.
@@ -238,7 +244,7 @@ TEST(RunTrace, TheLinesOfAnUnfinishedReplyAreInTheTraceWhileTheProgramWaits) {
         shown = last_entry_is_the_line();
     }
     EXPECT_TRUE(shown) << file_text(dir.path() + "/run.trace");
-    d.unasked(ack);
+    d.rest_of_reply(ack);
     d.line_out("info string Board v1");
     d.command("BOARD OFF");
     d.command("SENDINFO OFF");
