@@ -111,11 +111,12 @@ bool program_moves(GuiSide& gui, Position& position, std::string& moves) {
     gui.send("position startpos" + (moves.empty() ? "" : " moves" + moves));
     gui.send("go wtime 60000 btime 60000");
     const std::string best = gui.read_until("bestmove ");
-    if (!play(position, best.substr(std::min<std::size_t>(9, best.size())))) {
+    const std::string move = best.substr(std::min<std::size_t>(9, best.size()));
+    if (!play(position, move)) {
         ADD_FAILURE() << "not a legal move: " << best;
         return false;
     }
-    moves += " " + best.substr(9);
+    moves += " " + move;
     return true;
 }
 

@@ -43,16 +43,15 @@ public:
         const std::string command = board_.next_command();
         EXPECT_EQ(command, expected);
         seen_.commands.push_back(command + "\r\n");
-        board_.send(reply);
-        seen_.board_out += reply;
+        board_sends(reply);
     }
     // Bytes the program is not waiting for: sent once they are all on its end of the line.
     void unasked(const std::string& bytes) {
         board_.send_unasked(bytes);
         seen_.board_out += bytes;
     }
-    // The end of a reply the program is already waiting for in a read: it may take the bytes at once.
-    void rest_of_reply(const std::string& bytes) {
+    // Bytes the program waits for in a read (a reply, or the end of one): it may take them at once.
+    void board_sends(const std::string& bytes) {
         board_.send(bytes);
         seen_.board_out += bytes;
     }
@@ -244,7 +243,7 @@ TEST(RunTrace, TheLinesOfAnUnfinishedReplyAreInTheTraceWhileTheProgramWaits) {
         shown = last_entry_is_the_line();
     }
     EXPECT_TRUE(shown) << file_text(dir.path() + "/run.trace");
-    d.rest_of_reply(ack);
+    d.board_sends(ack);
     d.line_out("info string Board v1");
     d.command("BOARD OFF");
     d.command("SENDINFO OFF");
