@@ -1,6 +1,7 @@
 // Figures for the pure text functions that every UCI line and board reply passes through.
 #include "fen_setup.h"
-#include "move_notation.h"
+#include "board_notation.h"
+#include "position_line.h"
 #include "search_report.h"
 #include "settings.h"
 
@@ -27,7 +28,7 @@ BENCHMARK(position_line_handling)->RangeMultiplier(10)->Range(10, 100000)->Unit(
 void fen_rank_commands(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(osa::rank_commands("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1",
-                                                    osa::converter_position_keyword));
+                                                    "POSITION "));
 }
 BENCHMARK(fen_rank_commands);
 
@@ -36,7 +37,7 @@ void search_report_reading(benchmark::State& state) {
     for (auto _ : state) {
         auto report = osa::read_search_report(reply);
         benchmark::DoNotOptimize(osa::info_line(*report));
-        benchmark::DoNotOptimize(osa::uci_move(report->board_move, false));
+        benchmark::DoNotOptimize(osa::uci_from_board_word(report->board_move, false));
     }
 }
 BENCHMARK(search_report_reading);
@@ -44,7 +45,7 @@ BENCHMARK(search_report_reading);
 void settings_line(benchmark::State& state) {
     for (auto _ : state) {
         osa::Settings settings;
-        osa::apply_settings_line(settings, osa::Program::converter, " Name = My Board 7 ");
+        osa::apply_settings_line(settings, {"name", "modul", "level", "pv"}, " Name = My Board 7 ");
         benchmark::DoNotOptimize(settings);
     }
 }

@@ -26,14 +26,20 @@ void await_prompt(SerialLine& line, char terminator) {
     }
 }
 
-void collect_reply(SerialLine& line, std::string& reply, char terminator, LineBreaks breaks) {
+void send_and_await(SerialLine& line, std::string_view command) {
+    send_command(line, command);
+    await_prompt(line);
+}
+
+std::string collect_reply(SerialLine& line, char terminator, LineBreaks breaks) {
+    std::string reply;
     for (;;) {
         const char c = read_board(line, 1)[0];
         const auto code = static_cast<unsigned char>(c);
         const bool printable = code >= 32 && c != '>';
         const bool kept_break = breaks == LineBreaks::keep && (c == '\r' || c == '\n');
         if (printable || kept_break) reply.push_back(c);
-        if (c == terminator) return;
+        if (c == terminator) return reply;
     }
 }
 
@@ -48,9 +54,7 @@ void greet_board(SerialLine& line) {
     // read together with the answer to "OPEN", up to the first end-of-reply character.
     pause_ms(250);
     send_command(line, "OPEN");
-    std::string reply;
-    collect_reply(line, reply);
-    write_console_line("info string " + trim_spaces(reply));
+    write_console_line("info string " + trim_spaces(collect_reply(line)));
 }
 
 void closing_step(SerialLine& line) {

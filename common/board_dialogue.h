@@ -3,15 +3,13 @@
 // Exchanges never overlap, and no read has a time-out.
 #pragma once
 
+#include "board_protocol.h"
 #include "serial_line.h"
 
 #include <string>
 #include <string_view>
 
 namespace osa {
-
-constexpr char end_of_reply = 23;
-constexpr char line_feed = 10;
 
 enum class LineBreaks { drop, keep };
 
@@ -21,10 +19,12 @@ void send_command(SerialLine& line, std::string_view command);
 // Reads and discards up to and including the terminator.
 void await_prompt(SerialLine& line, char terminator = end_of_reply);
 
-// Appends the printable bytes (codes 32 to 255 except ">") up to the terminator, and with
+// A command whose reply is not looked at: sent, then its prompt awaited.
+void send_and_await(SerialLine& line, std::string_view command);
+
+// The printable bytes (codes 32 to 255 except ">") up to the terminator, and with
 // LineBreaks::keep also CR and LF.
-void collect_reply(SerialLine& line, std::string& reply, char terminator = end_of_reply,
-                   LineBreaks breaks = LineBreaks::drop);
+std::string collect_reply(SerialLine& line, char terminator = end_of_reply, LineBreaks breaks = LineBreaks::drop);
 
 // Discards whatever the board has sent unasked; never waits.
 void drain_input(SerialLine& line);

@@ -2,7 +2,6 @@
 
 #include "board_dialogue.h"
 #include "console.h"
-#include "move_notation.h"
 
 namespace osa {
 namespace {
@@ -52,6 +51,14 @@ void place(char c, int& file, int rank, std::string& list) {
 
 }  // namespace
 
+std::optional<char> fen_side_letter(std::string_view fen) {
+    const auto first_space = fen.find(' ');
+    if (first_space == std::string_view::npos) return std::nullopt;
+    const auto second_space = fen.find(' ', first_space + 1);
+    if (second_space == std::string_view::npos) return std::nullopt;
+    return fen[second_space - 1];
+}
+
 std::optional<std::vector<std::string>> rank_commands(std::string_view fen, std::string_view keyword) {
     const auto side = side_word(fen);
     if (!side) return std::nullopt;
@@ -78,19 +85,14 @@ void setup_position(SerialLine& line, std::string_view fen, std::string_view key
         write_console_line("fen error");
         return;
     }
-    send_command(line, "SETUP");
-    await_prompt(line);
-    send_command(line, "FUNCTION NEW");
-    await_prompt(line);
+    send_and_await(line, "SETUP");
+    send_and_await(line, "FUNCTION NEW");
     for (const std::string& command : *commands) {
         drain_input(line);
-        send_command(line, command);
-        await_prompt(line);
+        send_and_await(line, command);
     }
-    send_command(line, "BOARD OFF");
-    await_prompt(line);
-    send_command(line, "NORMAL");
-    await_prompt(line);
+    send_and_await(line, "BOARD OFF");
+    send_and_await(line, "NORMAL");
 }
 
 }  // namespace osa

@@ -11,12 +11,13 @@
 
 namespace osa {
 
-// The keyword of the position commands: the player says "POSI ", the converter "POSITION ".
-constexpr std::string_view player_position_keyword = "POSI ";
-constexpr std::string_view converter_position_keyword = "POSITION ";
+// The side letter of a FEN text: the character just before its second space, the one the board's
+// position setup is told. Nothing when the text has fewer than two spaces.
+std::optional<char> fen_side_letter(std::string_view fen);
 
-// One command per rank that holds pieces, from rank 8 down ("POSI WHITE WRa1,WNb1"); nothing
-// when the text is no usable FEN (no side field of "w" or "b", fewer than eight ranks).
+// One command per rank that holds pieces, from rank 8 down, each begun with the program's keyword
+// ("POSI WHITE WRa1,WNb1"); nothing when the text is no usable FEN (no side field of "w" or "b",
+// fewer than eight ranks).
 std::optional<std::vector<std::string>> rank_commands(std::string_view fen, std::string_view keyword);
 
 // Sets the position up on the board, or writes "fen error" and sends nothing.

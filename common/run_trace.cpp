@@ -1,6 +1,6 @@
 #include "run_trace.h"
 
-#include "board_dialogue.h"
+#include "board_protocol.h"
 #include "text.h"
 
 #include <chrono>

@@ -6,38 +6,33 @@
 #include <cstdlib>
 
 namespace osa {
-namespace {
 
-std::string name_and_version(Program program) {
-    return std::string(program == Program::player ? "Quillrand" : "Dorvane") + " " + OSA_VERSION;
-}
-
-}  // namespace
-
-Settings start_up(Program program, int argc, const char* const* argv, SerialLine& line) {
+StartUp start_up(const ProgramProfile& profile, int argc, const char* const* argv, SerialLine& line) {
     // Before anything is written: a GUI that has gone away must not end the process.
     open_console_input();
-    Settings settings;
-    read_settings_file(settings, program);
-    open_run_trace(trace_file(settings, std::getenv("OSA_TRACE")), name_and_version(program));
+    StartUp started;
+    read_settings_file(started.settings, profile.own_keys);
+    open_run_trace(trace_file(started.settings, std::getenv("OSA_TRACE")), profile.name + " " + OSA_VERSION);
     const auto arguments = argument_list(argc, argv);
     if (asks_for_usage(arguments)) {
-        for (const std::string& text : usage_screen(program)) write_console_line(text);
-        std::exit(0);
+        for (const std::string& text : profile.usage_screen) write_console_line(text);
+        started.outcome = StartOutcome::usage_shown;
+        return started;
     }
-    apply_arguments(settings, arguments);
-    if (line.open(serial_open_string(settings)) != open_ok) {
+    apply_arguments(started.settings, arguments);
+    if (line.open(serial_open_string(started.settings)) != open_ok) {
         write_console_line("Cannot initialise comport");
-        std::exit(0);
+        started.outcome = StartOutcome::no_port;
     }
-    return settings;
+    return started;
 }
 
-int run_program(Program program, int argc, const char* const* argv, Session session) {
+int run_program(const ProgramProfile& profile, int argc, const char* const* argv, Session session) {
     SerialLine line;
-    const Settings settings = start_up(program, argc, argv, line);
+    const StartUp started = start_up(profile, argc, argv, line);
+    if (started.outcome != StartOutcome::ready) return 0;
     try {
-        session(line, settings);
+        session(line, started.settings);
     } catch (const SerialLineLost& lost) {
         write_console_line(std::string("info string ") + lost.what());
         return 1;

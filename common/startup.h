@@ -6,14 +6,22 @@
 
 namespace osa {
 
-// Leaves the settings and an open serial line behind. Ends the process itself, with status 0,
-// after the usage screen and when the serial line cannot be opened.
-Settings start_up(Program program, int argc, const char* const* argv, SerialLine& line);
+enum class StartOutcome { ready, usage_shown, no_port };
+
+struct StartUp {
+    StartOutcome outcome = StartOutcome::ready;
+    Settings settings;
+};
+
+// Reads the settings, shows the usage screen when the arguments ask for it, and opens the serial
+// line; "Cannot initialise comport" when it cannot be opened. Only with StartOutcome::ready is the
+// line open and the program's session to follow.
+StartUp start_up(const ProgramProfile& profile, int argc, const char* const* argv, SerialLine& line);
 
 // A program's whole life: start-up, then its session with the board and the GUI. The exit status
 // is 0, or 1 when the serial line to the board has vanished, which the GUI is told in an
 // "info string" line.
 using Session = void (*)(SerialLine& line, const Settings& settings);
-int run_program(Program program, int argc, const char* const* argv, Session session);
+int run_program(const ProgramProfile& profile, int argc, const char* const* argv, Session session);
 
 }  // namespace osa

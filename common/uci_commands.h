@@ -16,7 +16,10 @@ void answer_uci(SerialLine& line, const std::vector<std::string>& identification
 // "ucinewgame": "NEWGAME" to the board and its prompt awaited; the GUI gets no answer.
 void start_new_game(SerialLine& line);
 
+// "isready": "readyok" at once.
+void handle_isready();
+
 // "board": the board's listing with its own line breaks, so that it reaches the GUI as several lines.
-void show_board(SerialLine& line);
+void handle_board(SerialLine& line);
 
 }  // namespace osa

@@ -2,8 +2,7 @@
 
 #include "board_dialogue.h"
 #include "console.h"
-#include "fen_setup.h"
-#include "move_notation.h"
+#include "position_line.h"
 #include "search_relay.h"
 #include "text.h"
 #include "uci_commands.h"
@@ -11,25 +10,21 @@
 namespace osa {
 namespace {
 
+constexpr std::string_view position_keyword = "POSITION ";
+
 struct LoopState {
-    std::string reply;
     std::string last_fen;
     SearchState search;
 };
 
 void open_dialogue(SerialLine& line, const std::string& level_text) {
     greet_board(line);
-    send_command(line, "BOARD OFF");
-    await_prompt(line);
-    send_command(line, "SENDINFO OFF");
-    await_prompt(line);
-    if (level_text.size() == 2) {
-        send_command(line, "SETLEVEL " + level_text);
-        await_prompt(line);
-    }
+    send_and_await(line, "BOARD OFF");
+    send_and_await(line, "SENDINFO OFF");
+    if (level_text.size() == 2) send_and_await(line, "SETLEVEL " + level_text);
 }
 
-std::vector<std::string> identification(const Settings& settings) {
+std::vector<std::string> identification(const ConverterSettings& settings) {
     if (settings.engine_name.empty() && settings.module_name.empty())
         return {"id name Dorvane V1.2", "id author Jorvik Tamsel"};
     std::string name = "id name " + settings.engine_name;
@@ -37,28 +32,50 @@ std::vector<std::string> identification(const Settings& settings) {
     return {name};
 }
 
+void handle_uci(SerialLine& line, const ConverterSettings& settings) { answer_uci(line, identification(settings)); }
+
+void handle_ucinewgame(SerialLine& line) { start_new_game(line); }
+
 // The GUI's own "setlevel" line goes to the board as it stands.
-void handle_setlevel(SerialLine& line, LoopState& state, const std::string& command) {
+void handle_setlevel(SerialLine& line, const std::string& command) {
     send_command(line, command);
-    collect_reply(line, state.reply);
-    write_console_line(state.reply);
+    write_console_line(collect_reply(line));
 }
 
-// Only the GUI's newest move is kept; the board knows the game. A FEN goes to the board only
-// when it differs from the last one handed over.
+// Only the GUI's newest move is kept; the board knows the game.
 void handle_position(SerialLine& line, LoopState& state, const std::string& command) {
-    const PositionLine position = read_position_line(command);
+    const PositionLine position = take_position(line, command, state.last_fen, position_keyword);
     state.search.last_move = position.last_move;
     state.search.white_to_move = white_to_move_after(command, position);
-    if (position.fen && *position.fen != state.last_fen) {
-        state.last_fen = *position.fen;
-        setup_position(line, state.last_fen, converter_position_keyword);
-    }
 }
 
 }  // namespace
 
-void run_converter(SerialLine& line, const Settings& settings) {
+ProgramProfile converter_profile() {
+    return {"Dorvane",
+            {"name", "modul", "level", "pv"},
+            {"",
+             "Dorvane converter for Scisys/Saitek chess boards",
+             "Written by Jorvik Tamsel, Version 1.2",
+             "",
+             "Usage: Dorvane [/?] Or [/h]",
+             "       Dorvane [COMx:] [baud]",
+             "Call without parameters sets COM1: with 1200 baud",
+             "Board shall be set to corresponding baud rate before!",
+             "",
+             "e.g.   Dorvane                (COM1: with 1200 baud)",
+             "       Dorvane COM2:          (COM2: with 1200 baud)",
+             "       Dorvane COM3: 9600     (COM3: with 9600 baud)"}};
+}
+
+ConverterSettings converter_settings(const Settings& settings) {
+    // "pv" is an extension: without "pv=uci" the info lines stay as the board writes them.
+    return {own_value(settings, "name"), own_value(settings, "modul"), own_value(settings, "level"),
+            lower_ascii(own_value(settings, "pv")) == "uci"};
+}
+
+void run_converter(SerialLine& line, const Settings& common_settings) {
+    const ConverterSettings settings = converter_settings(common_settings);
     LoopState state;
     state.search.uci_pv = settings.uci_pv;
     open_dialogue(line, settings.level_text);
@@ -66,15 +83,14 @@ void run_converter(SerialLine& line, const Settings& settings) {
     for (;;) {
         const ConsoleLine input = console.read_line();
         const std::string command = trim_spaces(input.text);
-        state.reply.clear();
         drain_input(line);
-        if (command == "uci") answer_uci(line, identification(settings));
-        if (command == "isready") write_console_line("readyok");
-        if (command == "ucinewgame") start_new_game(line);
-        if (command == "board") show_board(line);
-        if (starts_with(command, "setlevel")) handle_setlevel(line, state, command);
+        if (command == "uci") handle_uci(line, settings);
+        if (command == "isready") handle_isready();
+        if (command == "ucinewgame") handle_ucinewgame(line);
+        if (command == "board") handle_board(line);
+        if (starts_with(command, "setlevel")) handle_setlevel(line, command);
         if (starts_with(command, "position ")) handle_position(line, state, command);
-        if (starts_with(command, "go")) run_search(line, state.reply, state.search);
+        if (starts_with(command, "go")) handle_go(line, state.search);
         if (asks_to_quit(input, command)) return closing_step(line);
     }
 }

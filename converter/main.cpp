@@ -2,4 +2,4 @@
 #include "converter_loop.h"
 #include "startup.h"
 
-int main(int argc, char** argv) { return osa::run_program(osa::Program::converter, argc, argv, osa::run_converter); }
+int main(int argc, char** argv) { return osa::run_program(osa::converter_profile(), argc, argv, osa::run_converter); }

@@ -17,6 +17,6 @@ struct SearchState {
 
 // Hands the GUI's move (or "PLAY") to the board, polls its search every 750 ms until a final
 // report names a move, gives that move back to the board and writes "bestmove".
-void run_search(SerialLine& line, std::string& reply, SearchState& state);
+void handle_go(SerialLine& line, SearchState& state);
 
 }  // namespace osa

@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view fen(reinterpret_cast<const char*>(data), size);
-    const auto commands = osa::rank_commands(fen, osa::converter_position_keyword);
+    const auto commands = osa::rank_commands(fen, "POSITION ");
     if (commands && commands->size() > 8) std::abort();
     return 0;
 }

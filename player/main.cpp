@@ -2,4 +2,4 @@
 #include "player_loop.h"
 #include "startup.h"
 
-int main(int argc, char** argv) { return osa::run_program(osa::Program::player, argc, argv, osa::run_player); }
+int main(int argc, char** argv) { return osa::run_program(osa::player_profile(), argc, argv, osa::run_player); }

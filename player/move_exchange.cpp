@@ -12,11 +12,6 @@ namespace {
 // The board needs this long after "BOARD ON" before it takes the next command.
 constexpr unsigned board_settling_ms = 1500;
 
-void send_and_await(SerialLine& line, std::string_view command) {
-    send_command(line, command);
-    await_prompt(line);
-}
-
 // Whatever the board says while it settles is no answer to anything and is thrown away.
 void finish_hand_over(SerialLine& line) {
     send_and_await(line, "BOARD ON");
@@ -59,14 +54,10 @@ char other_terminator(bool black_side) { return black_side ? end_of_reply : line
 // After "Takeback" the rest of that report, up to the other terminator, is skipped and the next
 // report read; "Takeback" is looked for only once.
 std::string read_report(SerialLine& line, bool black_side) {
-    std::string report;
-    collect_reply(line, report, move_terminator(black_side));
-    if (contains(report, "Takeback")) {
-        report.clear();
-        await_prompt(line, other_terminator(black_side));
-        collect_reply(line, report, move_terminator(black_side));
-    }
-    return report;
+    const std::string report = collect_reply(line, move_terminator(black_side));
+    if (!contains(report, "Takeback")) return report;
+    await_prompt(line, other_terminator(black_side));
+    return collect_reply(line, move_terminator(black_side));
 }
 
 // A report without a move would give the GUI a broken "bestmove"; the human's move comes in a
@@ -74,17 +65,13 @@ std::string read_report(SerialLine& line, bool black_side) {
 std::string read_human_move(SerialLine& line, bool black_side) {
     send_and_await(line, "ANALYSIS");
     auto move = uci_move_from_report(read_report(line, black_side), black_side);
-    while (!move) {
-        std::string report;
-        collect_reply(line, report, move_terminator(black_side));
-        move = uci_move_from_report(report, black_side);
-    }
+    while (!move) move = uci_move_from_report(collect_reply(line, move_terminator(black_side)), black_side);
     return *move;
 }
 
 }  // namespace
 
-void exchange_moves(SerialLine& line, PlayerState& state) {
+void handle_go(SerialLine& line, PlayerState& state) {
     if (state.new_game && state.flip == 1 && holds_a_move_to_enter(state)) hand_over_with_flip(line, state);
     if (holds_a_move_to_enter(state)) plain_hand_over(line, state);
     const std::string move = read_human_move(line, state.black_side);

@@ -19,6 +19,6 @@ struct PlayerState {
 };
 
 // Waits for the human's move as long as the human takes, then writes the "bestmove" line.
-void exchange_moves(SerialLine& line, PlayerState& state);
+void handle_go(SerialLine& line, PlayerState& state);
 
 }  // namespace osa

@@ -2,21 +2,38 @@
 
 #include "board_dialogue.h"
 #include "console.h"
-#include "fen_setup.h"
 #include "move_exchange.h"
-#include "move_notation.h"
+#include "position_line.h"
 #include "text.h"
 #include "uci_commands.h"
 
 namespace osa {
 namespace {
 
+constexpr std::string_view position_keyword = "POSI ";
+
+int digit_value(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
+    return 99;
+}
+
+// Unsigned wrap-around keeps the low 8 bits right whatever the length of the number.
+std::uint64_t read_number(std::string_view digits, unsigned base) {
+    std::uint64_t number = 0;
+    for (char c : digits) {
+        const int value = digit_value(c);
+        if (value >= static_cast<int>(base)) break;
+        number = number * base + static_cast<unsigned>(value);
+    }
+    return number;
+}
+
 void open_dialogue(SerialLine& line) {
     greet_board(line);
-    send_command(line, "SENDINFO OFF");
-    await_prompt(line);
-    send_command(line, "BOARD ON");
-    await_prompt(line);
+    send_and_await(line, "SENDINFO OFF");
+    send_and_await(line, "BOARD ON");
 }
 
 // A human who played Black in the last game may play White in this one: the side is decided
@@ -31,44 +48,70 @@ void handle_uci(SerialLine& line, PlayerState& state) {
     begin_game(state);
 }
 
-void answer_isready() { write_console_line("readyok"); }
-
 void handle_ucinewgame(SerialLine& line, PlayerState& state) {
     start_new_game(line);
     begin_game(state);
 }
 
-void switch_flip_on(PlayerState& state) { state.flip = 1; }
+void handle_flip(PlayerState& state) { state.flip = 1; }
 
-// The GUI repeats the whole game on every "position " line; the board already holds all but the
-// last move, and a FEN position is set up only when it is new.
-void take_position(SerialLine& line, PlayerState& state, std::string_view command) {
-    PositionLine position = read_position_line(command);
-    state.last_move = std::move(position.last_move);
-    if (position.fen && *position.fen != state.last_fen) {
-        state.last_fen = *position.fen;
-        setup_position(line, state.last_fen, player_position_keyword);
-    }
+void handle_position(SerialLine& line, PlayerState& state, std::string_view command) {
+    state.last_move = take_position(line, command, state.last_fen, position_keyword).last_move;
 }
 
 }  // namespace
 
+ProgramProfile player_profile() {
+    return {"Quillrand",
+            {"flip"},
+            {"",
+             "Play with Scisys/Saitek-Quillrands under Arena",
+             "Written by Jorvik Tamsel, Version 1.1",
+             "",
+             "Usage: Quillrand [/?] Or [/h]",
+             "       Quillrand [COMx:] [baud]",
+             "Call without parameters sets COM1: with 1200 baud",
+             "Board shall be set to corresponding baud rate before!",
+             "",
+             "e.g.   Quillrand                (COM1: with 1200 baud)",
+             "       Quillrand COM2:          (COM2: with 1200 baud)",
+             "       Quillrand COM3: 9600     (COM3: with 9600 baud)"}};
+}
+
+std::uint8_t flip_number(std::string_view value) {
+    if (value.size() >= 2 && value[0] == '&') {
+        const char prefix = upper_ascii(value.substr(1, 1))[0];
+        const unsigned base = prefix == 'H' ? 16 : prefix == 'O' ? 8 : prefix == 'B' ? 2 : 0;
+        if (base == 0) return 0;
+        return static_cast<std::uint8_t>(read_number(value.substr(2), base));
+    }
+    bool negative = false;
+    if (!value.empty() && (value[0] == '-' || value[0] == '+')) {
+        negative = value[0] == '-';
+        value.remove_prefix(1);
+    }
+    const std::uint64_t number = read_number(value, 10);
+    return static_cast<std::uint8_t>(negative ? 0 - number : number);
+}
+
+std::uint8_t flip_setting(const Settings& settings) { return flip_number(own_value(settings, "flip")); }
+
 void run_player(SerialLine& line, const Settings& settings) {
     open_dialogue(line);
     PlayerState state;
-    state.flip = settings.flip;
+    state.flip = flip_setting(settings);
     ConsoleInput console;
     for (;;) {
         const ConsoleLine input = console.read_line();
         const std::string command = trim_spaces(input.text);
         drain_input(line);
         if (command == "uci") handle_uci(line, state);
-        if (command == "isready") answer_isready();
+        if (command == "isready") handle_isready();
         if (command == "ucinewgame") handle_ucinewgame(line, state);
-        if (command == "board") show_board(line);
-        if (command == "flip") switch_flip_on(state);
-        if (starts_with(command, "position ")) take_position(line, state, command);
-        if (starts_with(command, "go")) exchange_moves(line, state);
+        if (command == "board") handle_board(line);
+        if (command == "flip") handle_flip(state);
+        if (starts_with(command, "position ")) handle_position(line, state, command);
+        if (starts_with(command, "go")) handle_go(line, state);
         if (asks_to_quit(input, command)) return closing_step(line);
     }
 }

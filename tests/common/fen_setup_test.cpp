@@ -39,11 +39,11 @@ TEST(FenSetup, RankCommandsOfThePlayer) {
         // More than eight ranks: the rest is not read.
         {"8/8/8/8/8/8/8/8/K7 w - - 0 1", Commands{}},
     };
-    for (const auto& c : cases) EXPECT_EQ(rank_commands(c.fen, player_position_keyword), c.commands) << c.fen;
+    for (const auto& c : cases) EXPECT_EQ(rank_commands(c.fen, "POSI "), c.commands) << c.fen;
 }
 
 TEST(FenSetup, TheConverterSaysPosition) {
-    EXPECT_EQ(rank_commands("4k3/8/8/8/8/8/8/4K3 w - - 0 1", converter_position_keyword),
+    EXPECT_EQ(rank_commands("4k3/8/8/8/8/8/8/4K3 w - - 0 1", "POSITION "),
               (Commands{"POSITION WHITE BKe8", "POSITION WHITE WKe1"}));
 }
 

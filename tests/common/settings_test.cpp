@@ -1,3 +1,5 @@
+#include "converter_loop.h"
+#include "player_loop.h"
 #include "settings.h"
 
 #include <gtest/gtest.h>
@@ -8,49 +10,53 @@
 namespace osa {
 namespace {
 
-Settings from_lines(Program program, std::initializer_list<const char*> lines) {
+const OwnKeys player = player_profile().own_keys;
+const OwnKeys converter = converter_profile().own_keys;
+
+Settings from_lines(const OwnKeys& own_keys, std::initializer_list<const char*> lines) {
     Settings settings;
-    for (const char* line : lines) apply_settings_line(settings, program, line);
+    for (const char* line : lines) apply_settings_line(settings, own_keys, line);
     return settings;
 }
 
 TEST(SettingsFile, KeysAreCaseBlindValuesKeepTheirCaseAndSpacesVanish) {
-    const Settings s = from_lines(Program::converter, {"COM = com3:", "Baud= 9600", "name= My Board", "MODUL=Mod 2"});
+    const Settings s = from_lines(converter, {"COM = com3:", "Baud= 9600", "name= My Board", "MODUL=Mod 2"});
     EXPECT_EQ(s.port_name, "com3:");
     EXPECT_EQ(s.baud_text, "9600");
-    EXPECT_EQ(s.engine_name, "MyBoard");
-    EXPECT_EQ(s.module_name, "Mod2");
+    EXPECT_EQ(converter_settings(s).engine_name, "MyBoard");
+    EXPECT_EQ(converter_settings(s).module_name, "Mod2");
 }
 
 TEST(SettingsFile, LinesThatMatchNoKeyChangeNothing) {
-    const Settings s = from_lines(Program::converter,
+    const Settings s = from_lines(converter,
                                   {"comport=COM2:", "com\t=COM4:", "\xEF\xBB\xBF" "com=COM5:", "", "; comment", "flip=1"});
     EXPECT_EQ(s.port_name, "COM1:");
     EXPECT_EQ(s.baud_text, "1200");
-    EXPECT_EQ(s.flip, 0);
+    EXPECT_EQ(flip_setting(s), 0);
 }
 
 TEST(SettingsFile, TheLastLineWinsAndEmptyValuesAreTaken) {
-    EXPECT_EQ(from_lines(Program::player, {"com=COM2:", "com=COM3:"}).port_name, "COM3:");
-    EXPECT_EQ(from_lines(Program::player, {"com="}).port_name, "");
+    EXPECT_EQ(from_lines(player, {"com=COM2:", "com=COM3:"}).port_name, "COM3:");
+    EXPECT_EQ(from_lines(player, {"com="}).port_name, "");
 }
 
 TEST(SettingsFile, EachProgramReadsOnlyItsOwnKeys) {
-    const Settings player = from_lines(Program::player, {"name=X", "modul=Y", "level=05", "flip=1"});
-    EXPECT_EQ(player.engine_name, "");
-    EXPECT_EQ(player.level_text, "");
-    EXPECT_EQ(player.flip, 1);
-    const Settings converter = from_lines(Program::converter, {"level=05"});
-    EXPECT_EQ(converter.level_text, "05");
+    const Settings player_settings = from_lines(player, {"name=X", "modul=Y", "level=05", "flip=1"});
+    EXPECT_EQ(converter_settings(player_settings).engine_name, "");
+    EXPECT_EQ(converter_settings(player_settings).level_text, "");
+    EXPECT_EQ(flip_setting(player_settings), 1);
+    const Settings converter_only = from_lines(converter, {"level=05", "flip=1"});
+    EXPECT_EQ(converter_settings(converter_only).level_text, "05");
+    EXPECT_EQ(flip_setting(converter_only), 0);
 }
 
 TEST(SettingsFile, PvNotationIsTheConvertersOwnOptIn) {
-    EXPECT_FALSE(from_lines(Program::converter, {}).uci_pv);
-    EXPECT_TRUE(from_lines(Program::converter, {"pv=uci"}).uci_pv);
-    EXPECT_TRUE(from_lines(Program::converter, {"PV = UCI"}).uci_pv);
-    EXPECT_FALSE(from_lines(Program::converter, {"pv=uci", "pv=board"}).uci_pv);
-    EXPECT_FALSE(from_lines(Program::converter, {"pv=ucix"}).uci_pv);
-    EXPECT_FALSE(from_lines(Program::player, {"pv=uci"}).uci_pv);
+    EXPECT_FALSE(converter_settings(from_lines(converter, {})).uci_pv);
+    EXPECT_TRUE(converter_settings(from_lines(converter, {"pv=uci"})).uci_pv);
+    EXPECT_TRUE(converter_settings(from_lines(converter, {"PV = UCI"})).uci_pv);
+    EXPECT_FALSE(converter_settings(from_lines(converter, {"pv=uci", "pv=board"})).uci_pv);
+    EXPECT_FALSE(converter_settings(from_lines(converter, {"pv=ucix"})).uci_pv);
+    EXPECT_FALSE(converter_settings(from_lines(player, {"pv=uci"})).uci_pv);
 }
 
 TEST(SettingsFile, TracePathKeepsItsInnerSpacesInBothPrograms) {
@@ -61,12 +67,12 @@ TEST(SettingsFile, TracePathKeepsItsInnerSpacesInBothPrograms) {
         {"trace=", ""},
         {"trace =   ", ""},
     };
-    for (const Program program : {Program::player, Program::converter})
-        for (const auto& [line, path] : cases) EXPECT_EQ(from_lines(program, {line}).trace_path, path) << line;
-    EXPECT_EQ(from_lines(Program::player, {}).trace_path, std::nullopt);
-    EXPECT_EQ(from_lines(Program::player, {"traces=x", "trace\t=x", "; trace=x"}).trace_path, std::nullopt);
-    EXPECT_EQ(from_lines(Program::player, {"trace=a", "trace=b"}).trace_path, "b");
-    EXPECT_EQ(from_lines(Program::player, {"trace=a", "trace=x", "com=COM2:"}).port_name, "COM2:");
+    for (const OwnKeys& own_keys : {player, converter})
+        for (const auto& [line, path] : cases) EXPECT_EQ(from_lines(own_keys, {line}).trace_path, path) << line;
+    EXPECT_EQ(from_lines(player, {}).trace_path, std::nullopt);
+    EXPECT_EQ(from_lines(player, {"traces=x", "trace\t=x", "; trace=x"}).trace_path, std::nullopt);
+    EXPECT_EQ(from_lines(player, {"trace=a", "trace=b"}).trace_path, "b");
+    EXPECT_EQ(from_lines(player, {"trace=a", "trace=x", "com=COM2:"}).port_name, "COM2:");
 }
 
 TEST(SettingsFile, TheSettingsFileTraceWinsOverTheEnvironment) {
@@ -85,7 +91,7 @@ TEST(SettingsFile, TheSettingsFileTraceWinsOverTheEnvironment) {
     };
     for (const Case& c : cases) {
         Settings settings;
-        for (const char* line : c.lines) apply_settings_line(settings, Program::converter, line);
+        for (const char* line : c.lines) apply_settings_line(settings, converter, line);
         EXPECT_EQ(trace_file(settings, c.osa_trace), c.file) << (c.osa_trace ? c.osa_trace : "(unset)");
     }
 }
@@ -107,16 +113,16 @@ TEST(SettingsFile, ReadFromDiskWithCrLfAndAnUnfinishedLastLine) {
     const auto path = std::filesystem::temp_directory_path() / "osa-settings-test.ini";
     std::ofstream(path, std::ios::binary) << "com=COM2:\r\n\r\nbaud = 4800\r\nflip=&H01";
     Settings s;
-    read_settings_file(s, Program::player, path.string());
+    read_settings_file(s, player, path.string());
     std::filesystem::remove(path);
     EXPECT_EQ(s.port_name, "COM2:");
     EXPECT_EQ(s.baud_text, "4800");
-    EXPECT_EQ(s.flip, 1);
+    EXPECT_EQ(flip_setting(s), 1);
 }
 
 TEST(SettingsFile, AMissingFileLeavesTheDefaults) {
     Settings s;
-    read_settings_file(s, Program::converter, "/nonexistent/osa.ini");
+    read_settings_file(s, converter, "/nonexistent/osa.ini");
     EXPECT_EQ(serial_open_string(s), "COM1:1200,N,8,1,CS0,DS0,CD0,RS,BIN");
 }
 
@@ -129,7 +135,7 @@ TEST(Arguments, AreCountedUpToTheFirstEmptyOne) {
 }
 
 TEST(Arguments, OverrideTheFileUpperCasingOnlyThePortName) {
-    Settings s = from_lines(Program::player, {"com=COM3:", "baud=9600"});
+    Settings s = from_lines(player, {"com=COM3:", "baud=9600"});
     apply_arguments(s, {"com2:", "4800x", "ignored"});
     EXPECT_EQ(s.port_name, "COM2:");
     EXPECT_EQ(s.baud_text, "4800x");
@@ -147,13 +153,13 @@ TEST(Arguments, UsageIsAskedOnlyByTheFirstArgument) {
 }
 
 TEST(UsageScreen, ExamplesLineUpInOneColumn) {
-    for (Program program : {Program::player, Program::converter}) {
-        const auto lines = usage_screen(program);
+    for (const ProgramProfile& profile : {player_profile(), converter_profile()}) {
+        const auto& lines = profile.usage_screen;
         ASSERT_EQ(lines.size(), 12U);
         EXPECT_EQ(lines[0], "");
         EXPECT_EQ(lines[3], "");
         EXPECT_EQ(lines[8], "");
-        EXPECT_TRUE(lines[2].ends_with(program == Program::player ? ", Version 1.1" : ", Version 1.2"));
+        EXPECT_TRUE(lines[2].ends_with(profile.name == "Quillrand" ? ", Version 1.1" : ", Version 1.2"));
         const auto column = lines[9].find('(');
         EXPECT_EQ(lines[10].find('('), column);
         EXPECT_EQ(lines[11].find('('), column);

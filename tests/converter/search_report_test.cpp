@@ -53,17 +53,5 @@ TEST(SearchReport, ColumnsMovesAndTheFinalDot) {
     }
 }
 
-TEST(SearchReport, BoardMovesAsUciMoves) {
-    const std::tuple<const char*, bool, const char*> cases[] = {
-        {"c7-c5", false, "c7c5"},   {"g8-f6", false, "g8f6"},  {"g8xf6", false, "g8f6"},  {"e4-e5+", true, "e4e5"},
-        {"e7-e8/Q", true, "e7e8q"}, {"b2xa1/N", false, "b2a1n"}, {"a7-a8/r", true, "a7a8r"}, {"a7-a8/K", true, "a7a8"},
-        {"O-O", true, "e1g1"},      {"O-O", false, "e8g8"},    {"O-O-O", true, "e1c1"},   {"O-O-O", false, "e8c8"},
-        {"O-O+", true, "e1g1"},     {"O-O#", false, "e8g8"},   {"O-O-O#", true, "e1c1"},  {"O-O-O+", false, "e8c8"},
-        {"O-O++", true, "0000"},    {"O-O-", true, "0000"},
-        {"e7 e5", true, "e7e5"},  {"e7", true, "0000"},    {"xx-yy", true, "0000"},   {"e7-e", true, "0000"},
-    };
-    for (const auto& [board_move, white, uci] : cases) EXPECT_EQ(uci_move(board_move, white), uci) << board_move;
-}
-
 }  // namespace
 }  // namespace osa

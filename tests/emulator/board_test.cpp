@@ -1,5 +1,6 @@
 #include "board.h"
 #include "move_report.h"
+#include "board_notation.h"
 #include "search_report.h"
 
 #include <gtest/gtest.h>
@@ -209,7 +210,7 @@ TEST_F(BoardTest, PlayLetsTheComputerMoveForTheSideToMove) {
     EXPECT_EQ(text_of("PLAY"), "OK");
     const std::string move = engine_reads(final_report()).board_move;
     EXPECT_TRUE(parse_board_move(Position(), move).has_value()) << "White's move from the start position: " << move;
-    EXPECT_TRUE(parse_uci(Position(), osa::uci_move(move, true)).has_value()) << "bestmove for " << move;
+    EXPECT_TRUE(parse_uci(Position(), osa::uci_from_board_word(move, true).value_or("0000")).has_value()) << "bestmove for " << move;
     board_.handle(("MOVE " + move).c_str());
     EXPECT_EQ(board_.position().side_to_move(), black);
 }
@@ -251,7 +252,7 @@ TEST_F(BoardTest, NoLegalMoveGivesTheNullMoveReport) {
     EXPECT_EQ(fields.score, std::to_string(-mate_score));
     EXPECT_TRUE(osa::ends_search(fields));
     EXPECT_EQ(fields.board_move, "00-00");
-    EXPECT_EQ(osa::uci_move(fields.board_move, false), "0000") << "the UCI null move";
+    EXPECT_EQ(osa::uci_from_board_word(fields.board_move, false).value_or("0000"), "0000") << "the UCI null move";
     EXPECT_EQ(text_of("MOVE 00-00"), "OK");
     EXPECT_EQ(text_of("SENDINFO"), "No search");
     EXPECT_EQ(board_.position().plies_played(), 0u);
@@ -339,7 +340,7 @@ TEST(ProgramsRead, EveryMoveAsTheBoardWritesIt) {
             const std::string human = human_move_text(*pos, move);
             EXPECT_EQ(player_reads(human, !white_moves), uci_text(move)) << fen << ": " << human;
             const std::string engine = board_move_text(*pos, move, CastlingStyle::letters);
-            EXPECT_EQ(osa::uci_move(engine, white_moves), uci_text(move)) << fen << ": " << engine;
+            EXPECT_EQ(osa::uci_from_board_word(engine, white_moves).value_or("0000"), uci_text(move)) << fen << ": " << engine;
         }
     }
 }

@@ -1,4 +1,6 @@
 // The sample osa.ini of the Windows zip: its notes match no key, so it gives the defaults.
+#include "converter_loop.h"
+#include "player_loop.h"
 #include "settings.h"
 
 #include <gtest/gtest.h>
@@ -7,17 +9,17 @@ namespace osa {
 namespace {
 
 TEST(SampleSettingsFile, GivesTheDefaultsInBothPrograms) {
-    for (const Program program : {Program::player, Program::converter}) {
+    for (const ProgramProfile& profile : {player_profile(), converter_profile()}) {
         Settings settings;
         settings.port_name = "unchanged";
         settings.baud_text = "unchanged";
-        read_settings_file(settings, program, OSA_SAMPLE_INI);
+        read_settings_file(settings, profile.own_keys, OSA_SAMPLE_INI);
         EXPECT_EQ(settings.port_name, "COM1:");
         EXPECT_EQ(settings.baud_text, "1200");
-        EXPECT_EQ(settings.flip, 0);
-        EXPECT_EQ(settings.engine_name, "");
-        EXPECT_EQ(settings.module_name, "");
-        EXPECT_EQ(settings.level_text, "");
+        EXPECT_EQ(flip_setting(settings), 0);
+        EXPECT_EQ(converter_settings(settings).engine_name, "");
+        EXPECT_EQ(converter_settings(settings).module_name, "");
+        EXPECT_EQ(converter_settings(settings).level_text, "");
     }
 }
 

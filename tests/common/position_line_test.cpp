@@ -1,17 +1,10 @@
-#include "move_notation.h"
+#include "fen_setup.h"
+#include "position_line.h"
 
 #include <gtest/gtest.h>
 
 namespace osa {
 namespace {
-
-TEST(MoveNotation, UciToBoard) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"e2e4", "e2-e4"}, {"e7e8q", "e7-e8/Q"}, {"a2a1n", "a2-a1/N"}, {"b7b8r", "b7-b8/R"},
-        {"g2g1b", "g2-g1/B"}, {"e1g1", "e1-g1"}, {"7e8Q", "7e-8Q"},
-    };
-    for (const auto& [uci, board] : cases) EXPECT_EQ(board_notation(uci), board) << uci;
-}
 
 struct PositionCase {
     const char* line;
@@ -19,7 +12,7 @@ struct PositionCase {
     std::optional<std::string> fen;
 };
 
-TEST(MoveNotation, PositionLines) {
+TEST(PositionLine, PositionLines) {
     const PositionCase cases[] = {
         {"position startpos", "", std::nullopt},
         {"position startpos moves e2e4", "e2-e4", std::nullopt},
@@ -41,14 +34,14 @@ TEST(MoveNotation, PositionLines) {
     }
 }
 
-TEST(MoveNotation, AVeryLongMoveListIsReadWhole) {
+TEST(PositionLine, AVeryLongMoveListIsReadWhole) {
     std::string line = "position startpos moves";
     for (int i = 0; i < 20000; ++i) line += i % 2 ? " g8f6 f6g8" : " g1f3 f3g1";
     line += " e2e4";
     EXPECT_EQ(read_position_line(line).last_move, "e2-e4");
 }
 
-TEST(MoveNotation, SideToMoveAfterAPositionLine) {
+TEST(PositionLine, SideToMoveAfterAPositionLine) {
     const std::pair<const char*, bool> cases[] = {
         {"position startpos", true},
         {"position startpos moves e2e4", false},
@@ -70,7 +63,7 @@ TEST(MoveNotation, SideToMoveAfterAPositionLine) {
     for (const auto& [line, white] : cases) EXPECT_EQ(white_to_move_after(line, read_position_line(line)), white) << line;
 }
 
-TEST(MoveNotation, FenSideLetter) {
+TEST(PositionLine, FenSideLetter) {
     const std::pair<const char*, std::optional<char>> cases[] = {
         {"8/8/8/8/8/8/8/8 w - - 0 1", 'w'}, {"8/8/8/8/8/8/8/8 wb - -", 'b'}, {"8/8/8/8/8/8/8/8  w -", ' '},
         {"8/8/8/8/8/8/8/8 b", std::nullopt}, {"8/8/8/8/8/8/8/8", std::nullopt}, {"", std::nullopt},

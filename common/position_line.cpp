@@ -1,13 +1,13 @@
-#include "move_notation.h"
+#include "position_line.h"
 
+#include "board_notation.h"
+#include "fen_setup.h"
 #include "text.h"
 
 #include <algorithm>
 
 namespace osa {
 namespace {
-
-bool is_promotion_letter(char c) { return c == 'q' || c == 'r' || c == 'n' || c == 'b'; }
 
 // "moves " and "fen " are searched from the first character after "position ".
 constexpr std::size_t after_position_word = 9;
@@ -26,20 +26,11 @@ std::size_t move_count(std::string_view position_line) {
 
 }  // namespace
 
-std::string board_notation(std::string_view uci_move) {
-    std::string move = std::string(uci_move.substr(0, 2)) + "-" + std::string(uci_move.substr(std::min<std::size_t>(2, uci_move.size())));
-    if (!move.empty() && is_promotion_letter(move.back())) {
-        const char piece = upper_ascii(std::string_view(&move.back(), 1))[0];
-        move = move.substr(0, 5) + "/" + piece;
-    }
-    return move;
-}
-
 PositionLine read_position_line(std::string_view line) {
     PositionLine result;
     const auto moves = line.find("moves ", after_position_word);
     if (moves != std::string_view::npos) {
-        const std::size_t length = !line.empty() && is_promotion_letter(line.back()) ? 5 : 4;
+        const std::size_t length = !line.empty() && is_uci_promotion_letter(line.back()) ? 5 : 4;
         result.last_move = board_notation(line.substr(line.size() - std::min(length, line.size())));
         // Everything from the space before "moves " on is dropped.
         line = line.substr(0, moves - 1);
@@ -49,18 +40,19 @@ PositionLine read_position_line(std::string_view line) {
     return result;
 }
 
-std::optional<char> fen_side_letter(std::string_view fen) {
-    const auto first_space = fen.find(' ');
-    if (first_space == std::string_view::npos) return std::nullopt;
-    const auto second_space = fen.find(' ', first_space + 1);
-    if (second_space == std::string_view::npos) return std::nullopt;
-    return fen[second_space - 1];
-}
-
 // A FEN that the setup refuses leaves the board as it was; White is as good a guess as any then.
 bool white_to_move_after(std::string_view position_line, const PositionLine& position) {
     const bool white = !position.fen || fen_side_letter(*position.fen) != 'b';
     return white == (move_count(position_line) % 2 == 0);
+}
+
+PositionLine take_position(SerialLine& line, std::string_view command, std::string& last_fen, std::string_view keyword) {
+    PositionLine position = read_position_line(command);
+    if (position.fen && *position.fen != last_fen) {
+        last_fen = *position.fen;
+        setup_position(line, last_fen, keyword);
+    }
+    return position;
 }
 
 }  // namespace osa
