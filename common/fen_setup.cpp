@@ -6,7 +6,8 @@
 namespace osa {
 namespace {
 
-// Read as Dorvane reads it for castling, so that the board and "bestmove" agree on the side.
+// The same letter decides the side to move after a "position " line, so that the board and the
+// castling moves read back from it agree on the side.
 std::optional<std::string> side_word(std::string_view fen) {
     const auto side = fen_side_letter(fen);
     if (side == 'w') return "WHITE ";

@@ -70,4 +70,21 @@ std::string serial_open_string(const Settings& settings) {
     return settings.port_name + settings.baud_text + ",N,8,1,CS0,DS0,CD0,RS,BIN";
 }
 
+// The examples' notes stand in one column whatever the length of the name.
+std::vector<std::string> usage_screen(const ProgramProfile& profile) {
+    const std::string& name = profile.name;
+    return {"",
+            profile.title,
+            "Written by Jorvik Tamsel, Version " + profile.usage_version,
+            "",
+            "Usage: " + name + " [/?] Or [/h]",
+            "       " + name + " [COMx:] [baud]",
+            "Call without parameters sets COM1: with 1200 baud",
+            "Board shall be set to corresponding baud rate before!",
+            "",
+            "e.g.   " + name + "                (COM1: with 1200 baud)",
+            "       " + name + " COM2:          (COM2: with 1200 baud)",
+            "       " + name + " COM3: 9600     (COM3: with 9600 baud)"};
+}
+
 }  // namespace osa

@@ -27,10 +27,14 @@ using OwnKeys = std::vector<std::string_view>;
 
 // What a program hands the start-up that is its own.
 struct ProgramProfile {
-    std::string name;                       // the run trace's start entry names it with the version
+    std::string name;           // in the usage screen, and with the build's version in the run trace
     OwnKeys own_keys;
-    std::vector<std::string> usage_screen;  // the lines of its usage screen, without line ends
+    std::string title;          // the usage screen's first line
+    std::string usage_version;  // the version that the usage screen names ("1.1")
 };
+
+// The lines of the program's usage screen, without line ends.
+std::vector<std::string> usage_screen(const ProgramProfile& profile);
 
 // Applies one line of osa.ini: all spaces removed, the key matched in any case, the value kept as
 // it is. A line that matches neither a key of both programs nor one of the program's own keys is

@@ -15,7 +15,7 @@ StartUp start_up(const ProgramProfile& profile, int argc, const char* const* arg
     open_run_trace(trace_file(started.settings, std::getenv("OSA_TRACE")), profile.name + " " + OSA_VERSION);
     const auto arguments = argument_list(argc, argv);
     if (asks_for_usage(arguments)) {
-        for (const std::string& text : profile.usage_screen) write_console_line(text);
+        for (const std::string& text : usage_screen(profile)) write_console_line(text);
         started.outcome = StartOutcome::usage_shown;
         return started;
     }

@@ -6,6 +6,17 @@
 
 namespace osa {
 
+void run_command_loop(SerialLine& line, const CommandHandler& handle) {
+    ConsoleInput console;
+    for (;;) {
+        const ConsoleLine input = console.read_line();
+        const std::string command = trim_spaces(input.text);
+        drain_input(line);
+        handle(command);
+        if (asks_to_quit(input, command)) return closing_step(line);
+    }
+}
+
 void answer_uci(SerialLine& line, const std::vector<std::string>& identification) {
     for (const std::string& text : identification) write_console_line(text);
     write_console_line("option name OwnBook type check default true");

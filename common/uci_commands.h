@@ -3,10 +3,17 @@
 
 #include "serial_line.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace osa {
+
+// The command loop: one line of the GUI at a time, its spaces trimmed, handed to the program's
+// handler after whatever the board has sent unasked is thrown away. "quit" and the end of input
+// end the loop with the closing step.
+using CommandHandler = std::function<void(const std::string& command)>;
+void run_command_loop(SerialLine& line, const CommandHandler& handle);
 
 // "uci": the program's identification lines and the option line, then "NEWGAME" to the board.
 // "uciok" follows only when the board's reply says "New Game": a board that has not started a new

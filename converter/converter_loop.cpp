@@ -52,20 +52,7 @@ void handle_position(SerialLine& line, LoopState& state, const std::string& comm
 }  // namespace
 
 ProgramProfile converter_profile() {
-    return {"Dorvane",
-            {"name", "modul", "level", "pv"},
-            {"",
-             "Dorvane converter for Scisys/Saitek chess boards",
-             "Written by Jorvik Tamsel, Version 1.2",
-             "",
-             "Usage: Dorvane [/?] Or [/h]",
-             "       Dorvane [COMx:] [baud]",
-             "Call without parameters sets COM1: with 1200 baud",
-             "Board shall be set to corresponding baud rate before!",
-             "",
-             "e.g.   Dorvane                (COM1: with 1200 baud)",
-             "       Dorvane COM2:          (COM2: with 1200 baud)",
-             "       Dorvane COM3: 9600     (COM3: with 9600 baud)"}};
+    return {"Dorvane", {"name", "modul", "level", "pv"}, "Dorvane converter for Scisys/Saitek chess boards", "1.2"};
 }
 
 ConverterSettings converter_settings(const Settings& settings) {
@@ -79,11 +66,7 @@ void run_converter(SerialLine& line, const Settings& common_settings) {
     LoopState state;
     state.search.uci_pv = settings.uci_pv;
     open_dialogue(line, settings.level_text);
-    ConsoleInput console;
-    for (;;) {
-        const ConsoleLine input = console.read_line();
-        const std::string command = trim_spaces(input.text);
-        drain_input(line);
+    run_command_loop(line, [&](const std::string& command) {
         if (command == "uci") handle_uci(line, settings);
         if (command == "isready") handle_isready();
         if (command == "ucinewgame") handle_ucinewgame(line);
@@ -91,8 +74,7 @@ void run_converter(SerialLine& line, const Settings& common_settings) {
         if (starts_with(command, "setlevel")) handle_setlevel(line, command);
         if (starts_with(command, "position ")) handle_position(line, state, command);
         if (starts_with(command, "go")) handle_go(line, state.search);
-        if (asks_to_quit(input, command)) return closing_step(line);
-    }
+    });
 }
 
 }  // namespace osa

@@ -1,7 +1,6 @@
 #include "player_loop.h"
 
 #include "board_dialogue.h"
-#include "console.h"
 #include "move_exchange.h"
 #include "position_line.h"
 #include "text.h"
@@ -62,20 +61,7 @@ void handle_position(SerialLine& line, PlayerState& state, std::string_view comm
 }  // namespace
 
 ProgramProfile player_profile() {
-    return {"Quillrand",
-            {"flip"},
-            {"",
-             "Play with Scisys/Saitek-Quillrands under Arena",
-             "Written by Jorvik Tamsel, Version 1.1",
-             "",
-             "Usage: Quillrand [/?] Or [/h]",
-             "       Quillrand [COMx:] [baud]",
-             "Call without parameters sets COM1: with 1200 baud",
-             "Board shall be set to corresponding baud rate before!",
-             "",
-             "e.g.   Quillrand                (COM1: with 1200 baud)",
-             "       Quillrand COM2:          (COM2: with 1200 baud)",
-             "       Quillrand COM3: 9600     (COM3: with 9600 baud)"}};
+    return {"Quillrand", {"flip"}, "Play with Scisys/Saitek-Quillrands under Arena", "1.1"};
 }
 
 std::uint8_t flip_number(std::string_view value) {
@@ -100,11 +86,7 @@ void run_player(SerialLine& line, const Settings& settings) {
     open_dialogue(line);
     PlayerState state;
     state.flip = flip_setting(settings);
-    ConsoleInput console;
-    for (;;) {
-        const ConsoleLine input = console.read_line();
-        const std::string command = trim_spaces(input.text);
-        drain_input(line);
+    run_command_loop(line, [&](const std::string& command) {
         if (command == "uci") handle_uci(line, state);
         if (command == "isready") handle_isready();
         if (command == "ucinewgame") handle_ucinewgame(line, state);
@@ -112,8 +94,7 @@ void run_player(SerialLine& line, const Settings& settings) {
         if (command == "flip") handle_flip(state);
         if (starts_with(command, "position ")) handle_position(line, state, command);
         if (starts_with(command, "go")) handle_go(line, state);
-        if (asks_to_quit(input, command)) return closing_step(line);
-    }
+    });
 }
 
 }  // namespace osa

@@ -154,7 +154,7 @@ TEST(Arguments, UsageIsAskedOnlyByTheFirstArgument) {
 
 TEST(UsageScreen, ExamplesLineUpInOneColumn) {
     for (const ProgramProfile& profile : {player_profile(), converter_profile()}) {
-        const auto& lines = profile.usage_screen;
+        const auto lines = usage_screen(profile);
         ASSERT_EQ(lines.size(), 12U);
         EXPECT_EQ(lines[0], "");
         EXPECT_EQ(lines[3], "");
