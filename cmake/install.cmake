@@ -10,7 +10,7 @@
 #   cd build && cpack -G DEB          (osa-bridge_<version>_<arch>.deb, osa-emulator_...)
 
 # The emulator and the match driver need a pseudo-terminal, and Debian packages are for Linux:
-# a Windows build ships its two programs by other means.
+# a Windows build ships its three programs by other means.
 if(WIN32)
   return()
 endif()
@@ -43,16 +43,18 @@ function(osa_compressed source name result)
   set(${result} ${copy}.gz PARENT_SCOPE)
 endfunction()
 
-# Every Debian package carries a changelog; the project's history itself is its git log. The date
-# is the day of the configure run, so that another run that day leaves the file alone;
-# SOURCE_DATE_EPOCH, when set, fixes it for reproducible packages.
-function(osa_changelog package result)
+# Every Debian package carries a changelog naming its programs; the project's history itself is
+# its git log. The date is the day of the configure run, so that another run that day leaves the
+# file alone; SOURCE_DATE_EPOCH, when set, fixes it for reproducible packages.
+function(osa_changelog package programs result)
   string(TIMESTAMP date "%a, %d %b %Y 00:00:00 +0000" UTC)
+  list(POP_BACK programs last)
+  list(JOIN programs ", " named)
   set(changelog ${PROJECT_BINARY_DIR}/changelog/${package}/changelog)
   file(CONFIGURE OUTPUT ${changelog} CONTENT
 "${package} (${PROJECT_VERSION}) stable; urgency=medium
 
-  * Version ${PROJECT_VERSION} of Quillrand, Dorvane, osa-emulator and osa-match.
+  * Version ${PROJECT_VERSION} of ${named} and ${last}.
 
  -- ${OSA_PACKAGE_MAINTAINER}  ${date}
 ")
@@ -69,7 +71,7 @@ function(osa_install_component component package)
   install(TARGETS ${ARG_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${component})
   install(FILES ${ARG_DOCS} DESTINATION ${docdir} COMPONENT ${component})
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${docdir} RENAME copyright COMPONENT ${component})
-  osa_changelog(${package} changelog)
+  osa_changelog(${package} "${ARG_PROGRAMS}" changelog)
   install(FILES ${changelog} DESTINATION ${docdir} COMPONENT ${component})
   foreach(program IN LISTS ARG_PROGRAMS)
     osa_compressed(${PROJECT_SOURCE_DIR}/docs/man/${program}.1 man1/${program}.1 page)

@@ -1,4 +1,5 @@
 #include "board.h"
+#include "case_names.h"
 #include "move_report.h"
 #include "board_notation.h"
 #include "search_report.h"
@@ -122,7 +123,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"POSI WHITE WKe1", "Not in setup\r\n>\x17"}, ReplyCase{"MOVE e2-e5", "Illegal move\r\n>\x17"},
         ReplyCase{"MOVE e2e4", "Illegal move\r\n>\x17"}, ReplyCase{"MOVE O-O", "Illegal move\r\n>\x17"},
         ReplyCase{"TAKEBACK", "Nothing to take back\r\n>\x17"}, ReplyCase{"move e2-e4", "Unknown command\r\n>\x17"},
-        ReplyCase{"HELLO", "Unknown command\r\n>\x17"}));
+        ReplyCase{"HELLO", "Unknown command\r\n>\x17"}),
+    [](const auto& info) { return osatest::case_name(info.param.command); });
 
 TEST_F(BoardTest, LevelCommandsSetTheSearchDepth) {
     board_.handle("SETLEVEL 03");
@@ -383,7 +385,8 @@ TEST_P(HumanGames, EveryReportReadsAsTheMoveMade) {
     EXPECT_GT(takebacks, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, HumanGames, testing::Values(1, 2, 3, 4, 5, 6, 7, 8));
+INSTANTIATE_TEST_SUITE_P(Seeds, HumanGames, testing::Values(1, 2, 3, 4, 5, 6, 7, 8),
+                         [](const auto& info) { return osatest::seed_name(info.param); });
 
 TEST(HumanEngine, PlaysTheSearchedMove) {
     std::int64_t now = 0;

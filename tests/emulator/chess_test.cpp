@@ -55,14 +55,22 @@ INSTANTIATE_TEST_SUITE_P(
                               "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10", 3, 89890}),
     [](const auto& info) { return info.param.name; });
 
-class FenRoundTrip : public testing::TestWithParam<const char*> {};
+struct FenCase {
+    const char* name;
+    const char* fen;
+};
 
-TEST_P(FenRoundTrip, WritesBackWhatItRead) { EXPECT_EQ(at(GetParam()).fen(), GetParam()); }
+class FenRoundTrip : public testing::TestWithParam<FenCase> {};
 
-INSTANTIATE_TEST_SUITE_P(Positions, FenRoundTrip,
-                         testing::Values(start_fen, kiwipete, "8/8/8/8/8/8/8/K6k b - - 49 120",
-                                         "rnbqkbnr/ppp1pppp/8/3pP3/8/8/PPPP1PPP/RNBQKBNR w KQkq d6 0 3",
-                                         "4k3/8/8/8/8/8/8/R3K2R w Q - 3 40"));
+TEST_P(FenRoundTrip, WritesBackWhatItRead) { EXPECT_EQ(at(GetParam().fen).fen(), GetParam().fen); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Positions, FenRoundTrip,
+    testing::Values(FenCase{"start", start_fen}, FenCase{"kiwipete", kiwipete},
+                    FenCase{"kings_and_clocks", "8/8/8/8/8/8/8/K6k b - - 49 120"},
+                    FenCase{"en_passant", "rnbqkbnr/ppp1pppp/8/3pP3/8/8/PPPP1PPP/RNBQKBNR w KQkq d6 0 3"},
+                    FenCase{"one_castling_right", "4k3/8/8/8/8/8/8/R3K2R w Q - 3 40"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FenReading, RejectsUnusableTexts) {
     for (const char* bad : {"", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR", "8/8/8/8/8/8/8/8 w - - 0 1",
@@ -116,6 +124,7 @@ TEST(UciMoves, ParsesOnlyLegalMoves) {
 }
 
 struct OutcomeCase {
+    const char* name;
     const char* fen;
     Outcome outcome;
 };
@@ -126,15 +135,17 @@ TEST_P(Outcomes, AreRecognised) { EXPECT_EQ(at(GetParam().fen).outcome(), GetPar
 
 INSTANTIATE_TEST_SUITE_P(
     Positions, Outcomes,
-    testing::Values(OutcomeCase{"rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3", Outcome::checkmate},
-                    OutcomeCase{"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", Outcome::stalemate},
-                    OutcomeCase{"4k3/8/8/8/8/8/8/R3K3 w - - 100 80", Outcome::fifty_moves},
-                    OutcomeCase{"4k3/8/8/8/8/8/8/4KB2 w - - 0 1", Outcome::insufficient_material},
-                    OutcomeCase{"4k3/8/8/8/8/8/8/4KN2 w - - 0 1", Outcome::insufficient_material},
-                    OutcomeCase{"2b1k3/8/8/8/8/8/8/4KB2 w - - 0 1", Outcome::insufficient_material},
-                    OutcomeCase{"1b2k3/8/8/8/8/8/8/4KB2 w - - 0 1", Outcome::ongoing},
-                    OutcomeCase{"4k3/8/8/8/8/8/8/3NKN2 w - - 0 1", Outcome::ongoing},
-                    OutcomeCase{"4k3/8/8/8/8/8/4P3/4K3 w - - 0 1", Outcome::ongoing}));
+    testing::Values(
+        OutcomeCase{"fools_mate", "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3", Outcome::checkmate},
+        OutcomeCase{"stalemate", "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", Outcome::stalemate},
+        OutcomeCase{"fifty_moves", "4k3/8/8/8/8/8/8/R3K3 w - - 100 80", Outcome::fifty_moves},
+        OutcomeCase{"lone_bishop", "4k3/8/8/8/8/8/8/4KB2 w - - 0 1", Outcome::insufficient_material},
+        OutcomeCase{"lone_knight", "4k3/8/8/8/8/8/8/4KN2 w - - 0 1", Outcome::insufficient_material},
+        OutcomeCase{"bishops_on_one_colour", "2b1k3/8/8/8/8/8/8/4KB2 w - - 0 1", Outcome::insufficient_material},
+        OutcomeCase{"bishops_on_both_colours", "1b2k3/8/8/8/8/8/8/4KB2 w - - 0 1", Outcome::ongoing},
+        OutcomeCase{"two_knights", "4k3/8/8/8/8/8/8/3NKN2 w - - 0 1", Outcome::ongoing},
+        OutcomeCase{"a_pawn", "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1", Outcome::ongoing}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Repetition, ThirdOccurrenceDrawsAndAPawnMoveResetsTheCount) {
     Position pos;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "case_names.h"
+
 namespace {
 
 using namespace osa::board;
@@ -45,7 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"1r2k3/P7/8/8/8/8/8/4K3 w - - 0 1", "a7b8n", "a7xb8/N", "a7xb8/N", "a7xb8/N"},
         TextCase{castles, "e1g1", "O-O", "e1-g1", "O-O"}, TextCase{castles, "e1c1", "O-O-O", "e1-c1", "O-O-O"},
         TextCase{"r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", "e8c8", "O-O-O", "e8-c8", "O-O-O"},
-        TextCase{castles, "a1a8", "a1xa8", "a1xa8", "Ra1xa8"}));
+        TextCase{castles, "a1a8", "a1xa8", "a1xa8", "Ra1xa8"}),
+    [](const auto& info) { return osatest::case_name(info.param.uci); });
 
 // The forms a search report may write a move in, and the board reading each one back.
 struct StyleCase {
@@ -82,7 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
                     StyleCase{"5k2/8/8/8/8/8/8/4K2R w K - 0 1", "e1g1", signs, "O-O+"},
                     StyleCase{"5k2/8/8/8/8/8/8/4K2R w K - 0 1", "e1g1", squares_signs, "e1-g1+"},
                     StyleCase{castling_mate, "e1g1", signs, "O-O#"},
-                    StyleCase{castling_mate, "e1g1", MoveStyle(), "O-O"}));
+                    StyleCase{castling_mate, "e1g1", MoveStyle(), "O-O"}),
+    [](const auto& info) { return osatest::case_name(info.param.text); });
 
 TEST(BoardMoves, RefuseIllegalOrMalformedTexts) {
     const Position pos;

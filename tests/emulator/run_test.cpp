@@ -13,6 +13,7 @@
 #include <regex>
 #include <sstream>
 
+#include "case_names.h"
 #include "pty.h"
 #include "recording.h"
 #include "referee.h"
@@ -410,7 +411,8 @@ TEST_P(CompleteGames, SimulatedHumanThroughQuillrand) {
               600'000));
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, CompleteGames, ::testing::Values(1, 2, 3, 4, 5));
+INSTANTIATE_TEST_SUITE_P(Seeds, CompleteGames, ::testing::Values(1, 2, 3, 4, 5),
+                         [](const auto& info) { return osatest::seed_name(info.param); });
 #endif
 
 // The line speed: a reply of n bytes at 1200 baud takes n times 8.33 ms; commands sent while it

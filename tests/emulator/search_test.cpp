@@ -19,6 +19,7 @@ SearchProgress search_to_depth(const Position& pos, int depth) {
 }
 
 struct BestMoveCase {
+    const char* name;
     const char* fen;
     int depth;
     const char* best;
@@ -36,9 +37,10 @@ TEST_P(BestMoves, AreFound) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tactics, BestMoves,
-    testing::Values(BestMoveCase{"6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", 3, "a1a8"},   // back-rank mate
-                    BestMoveCase{"4k3/8/8/3q4/8/8/3R4/4K3 w - - 0 1", 2, "d2d5"},   // free queen
-                    BestMoveCase{"4k3/8/8/8/8/2n5/8/3QK3 b - - 0 1", 2, "c3d1"}));  // defended queen
+    testing::Values(BestMoveCase{"back_rank_mate", "6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", 3, "a1a8"},
+                    BestMoveCase{"free_queen", "4k3/8/8/3q4/8/8/3R4/4K3 w - - 0 1", 2, "d2d5"},
+                    BestMoveCase{"defended_queen", "4k3/8/8/8/8/2n5/8/3QK3 b - - 0 1", 2, "c3d1"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Search, MateScoreCountsThePliesToMate) {
     const auto result = search_to_depth(at("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1"), 4);

@@ -1,5 +1,6 @@
 // The run trace of both programs on a scripted board: every byte of both sides in the trace, in
 // order, and not one byte or step of the dialogue changed by it, wherever the trace would go.
+#include "case_names.h"
 #include "harness.h"
 #include "text.h"
 #include "trace_reading.h"
@@ -314,9 +315,8 @@ TEST_P(TracePlacement, TheDialogueStaysByteForByteAndTheTraceGoesWhereItIsNamed)
 INSTANTIATE_TEST_SUITE_P(Placements, TracePlacement,
                          testing::Combine(testing::ValuesIn(programs), testing::ValuesIn(placements)),
                          [](const auto& info) {
-                             std::string name = std::string(std::get<0>(info.param).name) + "_" +
-                                                std::to_string(info.index % std::size(placements));
-                             return name;
+                             return std::string(std::get<0>(info.param).name) + "_" +
+                                    case_name(std::get<1>(info.param).what);
                          });
 
 }  // namespace
