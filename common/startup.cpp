@@ -12,6 +12,13 @@ std::string name_and_version(Program program) {
     return std::string(program == Program::player ? "Quillrand" : "Dorvane") + " " + OSA_VERSION;
 }
 
+// "cannot open COM1:1200,N,8,1,CS0,DS0,CD0,RS,BIN: status 2, system code 2, No such file or
+// directory": what the owner looks for in the trace when the program could not reach the board.
+std::string open_failure(std::string_view open_string, const OpenResult& result) {
+    return "cannot open " + std::string(open_string) + ": status " + std::to_string(result.status) +
+           ", system code " + std::to_string(result.system_code) + ", " + result.system_text;
+}
+
 }  // namespace
 
 Settings start_up(Program program, int argc, const char* const* argv, SerialLine& line) {
@@ -26,7 +33,9 @@ Settings start_up(Program program, int argc, const char* const* argv, SerialLine
         std::exit(0);
     }
     apply_arguments(settings, arguments);
-    if (line.open(serial_open_string(settings)) != open_ok) {
+    const std::string open_string = serial_open_string(settings);
+    if (const OpenResult opened = line.open(open_string); !opened.ok()) {
+        trace_bytes(TraceTag::serial_line, open_failure(open_string, opened));
         write_console_line("Cannot initialise comport");
         std::exit(0);
     }

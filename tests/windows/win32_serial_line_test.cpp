@@ -18,7 +18,7 @@ TEST(Win32SerialLine, FailedOpensGiveTheirStatus) {
     };
     for (const auto& c : cases) {
         SerialLine line;
-        EXPECT_EQ(line.open(c.open_string), c.status) << c.open_string;
+        EXPECT_EQ(line.open(c.open_string).status, c.status) << c.open_string;
     }
 }
 

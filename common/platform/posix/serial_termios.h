@@ -18,6 +18,9 @@ namespace osa {
 using EnvironmentLookup = std::function<std::optional<std::string>(const std::string& name)>;
 std::string device_path_for_port(unsigned long port, const EnvironmentLookup& lookup);
 
+// The lookup in the process's own environment: a variable that is unset or empty gives nothing.
+std::optional<std::string> process_environment(const std::string& name);
+
 // Raw 8N1-style line at the given speed: receiver on, modem lines ignored, no hardware or software
 // flow control, no translation of any byte, reads that wait for one byte with no inter-byte timer.
 // False when the speed or another setting has no POSIX equivalent.
