@@ -10,7 +10,7 @@ namespace osa {
 OpenResult SerialLine::open(std::string_view open_string) {
     close();
     const auto settings = parse_serial_open_string(open_string);
-    if (!settings) return {open_bad_settings, 0, "the open string does not read"};
+    if (!settings) return {open_bad_settings, 0, "the open string breaks its grammar"};
     return open_device(device_for_port(settings->port), *settings);
 }
 

@@ -20,8 +20,8 @@ struct SerialLineLost : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Result of open(): 0 open; 1 bad open string or a setting refused; 2 device missing or in use;
-// 8 the device's properties could not be read.
+// Result of open(): 0 open; 1 bad open string or a setting refused; 2 the device could not be
+// opened (missing, in use, forbidden); 8 the device's properties could not be read.
 enum OpenStatus : int { open_ok = 0, open_bad_settings = 1, open_no_device = 2, open_unreadable = 8 };
 
 // What open() did. A failed step that the operating system refused carries the system's reason:
@@ -61,7 +61,8 @@ public:
 
 private:
     // A POSIX descriptor or a Win32 HANDLE: intptr_t holds either (a HANDLE is a pointer), so this
-    // header stays free of the systems' own headers. Each platform's file alone converts it.
+    // header stays free of the systems' own headers, and -1 means closed on both (no descriptor;
+    // INVALID_HANDLE_VALUE). Each platform's file alone converts it.
     std::intptr_t handle_ = -1;
 };
 

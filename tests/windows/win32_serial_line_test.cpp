@@ -22,5 +22,14 @@ TEST(Win32SerialLine, FailedOpensGiveTheirStatus) {
     }
 }
 
+// The reason travels with the status, for the run trace and osa-doctor.
+TEST(Win32SerialLine, AMissingPortGivesTheSystemsReason) {
+    SerialLine line;
+    const OpenResult opened = line.open("COM249:1200,N,8,1,CS0,DS0,CD0,RS,BIN");
+    EXPECT_EQ(opened.status, open_no_device);
+    EXPECT_EQ(opened.system_code, 2);  // ERROR_FILE_NOT_FOUND
+    EXPECT_FALSE(opened.system_text.empty());
+}
+
 }  // namespace
 }  // namespace osa
