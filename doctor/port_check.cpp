@@ -38,6 +38,14 @@ Outcome outcome_of(const std::string& received) {
     return received.empty() ? Outcome::silent : Outcome::incomplete;
 }
 
+PortCheck failed_open(const PortTarget& target, const OpenResult& opened) {
+    if (opened.status == open_no_device) return device_refused(target, opened);
+    PortCheck check;
+    check.outcome = opened.status == open_bad_settings ? Outcome::settings_refused : Outcome::not_serial;
+    check.system_error = system_words(opened);
+    return check;
+}
+
 }  // namespace
 
 PortCheck check_port(const PortTarget& target, const SerialSettings& settings, unsigned wait_ms) {

@@ -26,8 +26,12 @@ PortTarget resolve_port(const std::string& argument, const std::vector<ListedPor
 // The name that the serial line opens for the target.
 std::string device_to_open(const PortTarget& target);
 
-// The findings of an open that the serial line refused, in this system's terms.
-PortCheck failed_open(const PortTarget& target, const OpenResult& opened);
+// The system's reason for a failed open, in the words the findings print.
+std::string system_words(const OpenResult& opened);
+
+// The findings when the device itself could not be opened (status 2): missing, forbidden or held
+// by another program, with what this system tells about the group or the holder.
+PortCheck device_refused(const PortTarget& target, const OpenResult& opened);
 
 // Other processes that have the opened device open too, as far as this system tells.
 std::vector<Holder> other_users(const PortTarget& target);

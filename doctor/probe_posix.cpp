@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -155,23 +155,11 @@ PortCheck permission_denied(const std::string& device, const std::string& reason
     return check;
 }
 
-// A device that cannot be opened (missing, forbidden, held by another program, an error of its
-// own): told apart by the system's error code.
-Outcome refused_device(int error) {
+Outcome outcome_of_error(int error) {
     if (error == ENOENT || error == ENXIO || error == ENODEV) return Outcome::missing;
     // TIOCEXCL set by another program, or the programs' exclusive lock held by one of them.
     if (error == EBUSY || error == EWOULDBLOCK) return Outcome::busy;
     return Outcome::open_failed;
-}
-
-PortCheck refused_open(const std::string& device, const OpenResult& opened) {
-    if (opened.system_code == EACCES || opened.system_code == EPERM) return permission_denied(device, opened.system_text);
-    PortCheck check;
-    check.outcome = refused_device(opened.system_code);
-    check.system_error = opened.system_text;
-    struct stat info {};
-    if (check.outcome == Outcome::busy && ::stat(device.c_str(), &info) == 0) name_users(info, check);
-    return check;
 }
 
 }  // namespace
@@ -198,11 +186,17 @@ PortTarget resolve_port(const std::string& argument, const std::vector<ListedPor
 
 std::string device_to_open(const PortTarget& target) { return target.device; }
 
-PortCheck failed_open(const PortTarget& target, const OpenResult& opened) {
+std::string system_words(const OpenResult& opened) { return opened.system_text; }
+
+PortCheck device_refused(const PortTarget& target, const OpenResult& opened) {
+    if (opened.system_code == EACCES || opened.system_code == EPERM)
+        return permission_denied(target.device, opened.system_text);
     PortCheck check;
-    check.outcome = opened.status == open_bad_settings ? Outcome::settings_refused : Outcome::not_serial;
+    check.outcome = outcome_of_error(opened.system_code);
     check.system_error = opened.system_text;
-    return opened.status == open_no_device ? refused_open(target.device, opened) : check;
+    struct stat info {};
+    if (check.outcome == Outcome::busy && ::stat(target.device.c_str(), &info) == 0) name_users(info, check);
+    return check;
 }
 
 // The far end of a pseudo-terminal (an emulated board) always holds it: only other devices get the

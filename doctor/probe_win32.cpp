@@ -34,15 +34,7 @@ std::map<std::string, std::string> serialcomm_values() {
     return values;
 }
 
-PortCheck failed(Outcome outcome, const OpenResult& opened) {
-    PortCheck check;
-    check.outcome = outcome;
-    check.system_error = "Windows error " + std::to_string(opened.system_code) +
-                         (opened.system_text.empty() ? "" : ": " + opened.system_text);
-    return check;
-}
-
-Outcome refused_device(int error) {
+Outcome outcome_of_error(int error) {
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND: return Outcome::missing;
@@ -71,12 +63,16 @@ std::string device_to_open(const PortTarget& target) {
     return target.named_as_com ? device_for_port(target.com) : target.device;
 }
 
-PortCheck failed_open(const PortTarget&, const OpenResult& opened) {
-    switch (opened.status) {
-    case open_no_device: return failed(refused_device(opened.system_code), opened);
-    case open_bad_settings: return failed(Outcome::settings_refused, opened);
-    default: return failed(Outcome::not_serial, opened);
-    }
+std::string system_words(const OpenResult& opened) {
+    return "Windows error " + std::to_string(opened.system_code) +
+           (opened.system_text.empty() ? "" : ": " + opened.system_text);
+}
+
+PortCheck device_refused(const PortTarget&, const OpenResult& opened) {
+    PortCheck check;
+    check.outcome = outcome_of_error(opened.system_code);
+    check.system_error = system_words(opened);
+    return check;
 }
 
 std::vector<Holder> other_users(const PortTarget&) { return {}; }
