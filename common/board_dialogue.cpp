@@ -48,13 +48,18 @@ void drain_input(SerialLine& line) {
         read_board(line, static_cast<std::size_t>(waiting));
 }
 
-void greet_board(SerialLine& line) {
+std::string exchange_greeting(SerialLine& line, const ReplyReader& read_reply) {
     send_command(line, "ENGLISH");
     // The board needs a moment after the language switch; its answer to it stays waiting and is
     // read together with the answer to "OPEN", up to the first end-of-reply character.
     pause_ms(250);
     send_command(line, "OPEN");
-    write_console_line("info string " + trim_spaces(collect_reply(line)));
+    return read_reply(line);
+}
+
+void greet_board(SerialLine& line) {
+    const std::string reply = exchange_greeting(line, [](SerialLine& board) { return collect_reply(board); });
+    write_console_line("info string " + trim_spaces(reply));
 }
 
 void closing_step(SerialLine& line) {

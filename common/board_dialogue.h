@@ -6,6 +6,7 @@
 #include "board_protocol.h"
 #include "serial_line.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -29,8 +30,13 @@ std::string collect_reply(SerialLine& line, char terminator = end_of_reply, Line
 // Discards whatever the board has sent unasked; never waits.
 void drain_input(SerialLine& line);
 
-// "ENGLISH", a pause, "OPEN", and the board's identification as an "info string " line: the
-// first line that the GUI receives from either program.
+// The board's greeting: "ENGLISH", a pause, "OPEN", and its reply as read_reply takes it from the
+// line. The programs wait for the reply as long as it takes; osa-doctor waits a bounded time.
+using ReplyReader = std::function<std::string(SerialLine& line)>;
+std::string exchange_greeting(SerialLine& line, const ReplyReader& read_reply);
+
+// The greeting, and the board's identification as an "info string " line: the first line that
+// the GUI receives from either program.
 void greet_board(SerialLine& line);
 
 // The board gets its "CLOSE" and the line is closed; the program then ends with status 0.

@@ -1,4 +1,5 @@
-// The narrow platform interface: standard streams, the serial device and a pause.
+// The narrow platform interface: standard streams, the serial device and a pause. The serial line's
+// own members (serial_line.h) are implemented in the same files.
 // One implementation file per platform; nothing else in the programs sees a descriptor or a handle.
 #pragma once
 
@@ -19,5 +20,8 @@ void write_standard_output(std::string_view bytes);
 
 // Suspends the whole program; nothing cuts the pause short.
 void pause_ms(unsigned milliseconds);
+
+// The device that the serial port with this number opens on this system.
+std::string device_for_port(unsigned long port);
 
 }  // namespace osa

@@ -15,7 +15,8 @@ constexpr std::pair<TraceTag, std::string_view> tag_names[] = {{TraceTag::start,
                                                                  {TraceTag::from_gui, "from-gui"},
                                                                  {TraceTag::to_gui, "to-gui"},
                                                                  {TraceTag::to_board, "to-board"},
-                                                                 {TraceTag::from_board, "from-board"}};
+                                                                 {TraceTag::from_board, "from-board"},
+                                                                 {TraceTag::serial_line, "serial-line"}};
 
 // The open trace file, its clock and the board's bytes not yet written as an entry.
 class RunTrace {

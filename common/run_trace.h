@@ -1,7 +1,8 @@
 // The run trace: an opt-in log of everything a program exchanges with the GUI and the board.
 //
 // One entry per line, "<ms> <tag> <bytes>": the milliseconds since the trace opened, right-aligned
-// in 8 columns; the tag (start, from-gui, to-gui, to-board, from-board); the bytes escaped with
+// in 8 columns; the tag (start, from-gui, to-gui, to-board, from-board, and serial-line for the
+// system's reason when the serial line cannot be opened); the bytes escaped with
 // escape_bytes, so that one entry is always one line. The file is appended to and flushed after
 // every entry, so that a program that is killed still leaves its log behind.
 //
@@ -23,7 +24,7 @@
 
 namespace osa {
 
-enum class TraceTag { start, from_gui, to_gui, to_board, from_board };
+enum class TraceTag { start, from_gui, to_gui, to_board, from_board, serial_line };
 
 struct TraceEntry {
     std::int64_t ms = 0;

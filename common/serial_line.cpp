@@ -1,10 +1,18 @@
 #include "serial_line.h"
 
+#include "platform.h"
 #include "run_trace.h"
 
 #include <string>
 
 namespace osa {
+
+OpenResult SerialLine::open(std::string_view open_string) {
+    close();
+    const auto settings = parse_serial_open_string(open_string);
+    if (!settings) return {open_bad_settings, 0, "the open string breaks its grammar"};
+    return open_device(device_for_port(settings->port), *settings);
+}
 
 // The board reads a command up to CR LF. Text and line end go out in one request, so that the
 // board never sees a command without its end while the program does something else.

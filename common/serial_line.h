@@ -7,6 +7,8 @@
 // the line then throws SerialLineLost instead of letting the callers' read loops spin.
 #pragma once
 
+#include "serial_settings.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -18,9 +20,20 @@ struct SerialLineLost : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Result of open(): 0 open; 1 bad open string or a setting refused; 2 device missing or in use;
-// 8 the device's properties could not be read.
+// Result of open(): 0 open; 1 bad open string or a setting refused; 2 the device could not be
+// opened (missing, in use, forbidden); 8 the device's properties could not be read.
 enum OpenStatus : int { open_ok = 0, open_bad_settings = 1, open_no_device = 2, open_unreadable = 8 };
+
+// What open() did. A failed step that the operating system refused carries the system's reason:
+// errno or GetLastError(), and the system's words for it. A setting that the system has no way to
+// express (a speed without a constant) carries code 0 and says so in its text.
+struct OpenResult {
+    OpenStatus status = open_ok;
+    int system_code = 0;
+    std::string system_text;
+
+    bool ok() const { return status == open_ok; }
+};
 
 class SerialLine {
 public:
@@ -29,7 +42,11 @@ public:
     SerialLine& operator=(const SerialLine&) = delete;
     ~SerialLine() { close(); }
 
-    int open(std::string_view open_string);
+    // The device of the open string's port; on any failure nothing stays open.
+    OpenResult open(std::string_view open_string);
+    // A named device with the given settings: what open() does once it has read its string, and
+    // how osa-doctor opens a device that its user names by path.
+    OpenResult open_device(const std::string& device, const SerialSettings& settings);
     void close();
 
     // Failed writes are not reported: the bytes are lost and the dialogue goes on.
@@ -43,6 +60,9 @@ public:
     std::int64_t pending_count();
 
 private:
+    // A POSIX descriptor or a Win32 HANDLE: intptr_t holds either (a HANDLE is a pointer), so this
+    // header stays free of the systems' own headers, and -1 means closed on both (no descriptor;
+    // INVALID_HANDLE_VALUE). Each platform's file alone converts it.
     std::intptr_t handle_ = -1;
 };
 

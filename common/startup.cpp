@@ -6,6 +6,16 @@
 #include <cstdlib>
 
 namespace osa {
+namespace {
+
+// "cannot open COM1:1200,N,8,1,CS0,DS0,CD0,RS,BIN: status 2, system code 2, No such file or
+// directory": what the owner looks for in the trace when the program could not reach the board.
+std::string open_failure(std::string_view open_string, const OpenResult& result) {
+    return "cannot open " + std::string(open_string) + ": status " + std::to_string(result.status) +
+           ", system code " + std::to_string(result.system_code) + ", " + result.system_text;
+}
+
+}  // namespace
 
 StartUp start_up(const ProgramProfile& profile, int argc, const char* const* argv, SerialLine& line) {
     // Before anything is written: a GUI that has gone away must not end the process.
@@ -20,7 +30,9 @@ StartUp start_up(const ProgramProfile& profile, int argc, const char* const* arg
         return started;
     }
     apply_arguments(started.settings, arguments);
-    if (line.open(serial_open_string(started.settings)) != open_ok) {
+    const std::string open_string = serial_open_string(started.settings);
+    if (const OpenResult opened = line.open(open_string); !opened.ok()) {
+        trace_bytes(TraceTag::serial_line, open_failure(open_string, opened));
         write_console_line("Cannot initialise comport");
         started.outcome = StartOutcome::no_port;
     }

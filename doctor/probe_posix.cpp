@@ -1,50 +1,34 @@
 // The doctor's system side on Linux: /dev and /sys for the listing, /proc for the processes that
-// hold a device, and the device opened the way the programs open it (non-blocking open, an
-// exclusive flock, the terminal settings of the programs' own line) with a bounded wait.
+// hold a device, and the device's group when the user may not open it. The device itself is
+// opened by the programs' own serial line.
 
 #include "probe.h"
 
-#include "posix_descriptor.h"
 #include "serial_termios.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
-#include <fcntl.h>
 #include <grp.h>
-#include <poll.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace osa::doctor {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 std::string first_line_of(const fs::path& file) {
     std::ifstream stream(file);
     std::string line;
     std::getline(stream, line);
     return line;
-}
-
-std::optional<std::string> environment(const std::string& name) {
-    const char* value = std::getenv(name.c_str());
-    if (value == nullptr || *value == '\0') return std::nullopt;
-    return std::string(value);
 }
 
 std::string canonical_or_same(const std::string& path) {
@@ -159,10 +143,10 @@ bool user_in_group(gid_t group) {
     return std::find(groups.begin(), groups.begin() + std::max(0, count), group) != groups.begin() + std::max(0, count);
 }
 
-PortCheck permission_denied(const std::string& device, int error) {
+PortCheck permission_denied(const std::string& device, const std::string& reason) {
     PortCheck check;
     check.outcome = Outcome::permission_denied;
-    check.system_error = std::strerror(error);
+    check.system_error = reason;
     struct stat info {};
     if (::stat(device.c_str(), &info) != 0) return check;
     if (const group* owner = ::getgrgid(info.st_gid)) check.owner_group = owner->gr_name;
@@ -171,88 +155,11 @@ PortCheck permission_denied(const std::string& device, int error) {
     return check;
 }
 
-PortCheck failed_open(const std::string& device, int error) {
-    if (error == EACCES || error == EPERM) return permission_denied(device, error);
-    PortCheck check;
-    check.system_error = std::strerror(error);
-    if (error == ENOENT || error == ENXIO || error == ENODEV) check.outcome = Outcome::missing;
-    else if (error == EBUSY) check.outcome = Outcome::busy;  // TIOCEXCL set by another program
-    else check.outcome = Outcome::open_failed;
-    struct stat info {};
-    if (check.outcome == Outcome::busy && ::stat(device.c_str(), &info) == 0) name_users(info, check);
-    return check;
-}
-
-// The programs' line: raw, the speed and framing of their open string, then blocking reads; the
-// doctor polls instead, so that the wait stays bounded.
-bool set_line(int fd, const SerialSettings& settings, PortCheck& check) {
-    termios line{};
-    if (::tcgetattr(fd, &line) != 0) {
-        check.outcome = Outcome::not_serial;
-        check.system_error = std::strerror(errno);
-        return false;
-    }
-    if (!configure_termios(line, settings)) {
-        check.outcome = Outcome::settings_refused;
-        check.system_error = "no such setting on this system";
-        return false;
-    }
-    if (::tcsetattr(fd, TCSANOW, &line) != 0) {
-        check.outcome = Outcome::settings_refused;
-        check.system_error = std::strerror(errno);
-        return false;
-    }
-    const int dtr = TIOCM_DTR;
-    const int rts = TIOCM_RTS;
-    // A pseudo-terminal has no modem lines: failures are ignored, as in the programs.
-    (void)::ioctl(fd, TIOCMBIS, &dtr);
-    if (settings.rts_off) (void)::ioctl(fd, TIOCMBIC, &rts);
-    return true;
-}
-
-void send(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-        if (put < 0 && (errno == EINTR || errno == EAGAIN)) {
-            pollfd p{fd, POLLOUT, 0};
-            (void)::poll(&p, 1, 100);
-            continue;
-        }
-        if (put <= 0) return;
-        bytes.remove_prefix(static_cast<std::size_t>(put));
-    }
-}
-
-// Everything that arrives until the end of reply or the deadline.
-std::string receive_reply(int fd, unsigned wait_ms) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(wait_ms);
-    std::string received;
-    while (reply_end(received) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) break;
-        pollfd p{fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(left));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) break;
-        char buffer[256];
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-        // A hang-up (the other end gone) reads nothing more; the wait ends early.
-        if (got <= 0) break;
-        received.append(buffer, static_cast<std::size_t>(got));
-    }
-    return received;
-}
-
-void talk_to_board(int fd, unsigned wait_ms, PortCheck& check) {
-    send(fd, "ENGLISH\r\n");
-    std::this_thread::sleep_for(std::chrono::milliseconds(250));
-    send(fd, "OPEN\r\n");
-    check.received = receive_reply(fd, wait_ms);
-    send(fd, "CLOSE\r\n");
-    check.close_sent = true;
-    if (reply_end(check.received) != std::string::npos) check.outcome = Outcome::answered;
-    else check.outcome = check.received.empty() ? Outcome::silent : Outcome::incomplete;
+Outcome outcome_of_error(int error) {
+    if (error == ENOENT || error == ENXIO || error == ENODEV) return Outcome::missing;
+    // TIOCEXCL set by another program, or the programs' exclusive lock held by one of them.
+    if (error == EBUSY || error == EWOULDBLOCK) return Outcome::busy;
+    return Outcome::open_failed;
 }
 
 }  // namespace
@@ -266,8 +173,8 @@ PortTarget resolve_port(const std::string& argument, const std::vector<ListedPor
     if (const auto com = com_number(argument)) {
         target.com = *com;
         target.named_as_com = true;
-        target.device = device_path_for_port(*com, environment);
-        if (environment("OSA_COM" + std::to_string(*com))) target.variable = "OSA_COM" + std::to_string(*com);
+        target.device = device_path_for_port(*com, process_environment);
+        if (process_environment("OSA_COM" + std::to_string(*com))) target.variable = "OSA_COM" + std::to_string(*com);
     } else {
         target.device = argument;
         target.com = default_port_of(argument).value_or(1);
@@ -277,26 +184,29 @@ PortTarget resolve_port(const std::string& argument, const std::vector<ListedPor
     return target;
 }
 
-PortCheck check_port(const PortTarget& target, const SerialSettings& settings, unsigned wait_ms) {
-    const Descriptor device(::open(target.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (device.get() < 0) return failed_open(target.device, errno);
+std::string device_to_open(const PortTarget& target) { return target.device; }
+
+std::string system_words(const OpenResult& opened) { return opened.system_text; }
+
+PortCheck device_refused(const PortTarget& target, const OpenResult& opened) {
+    if (opened.system_code == EACCES || opened.system_code == EPERM)
+        return permission_denied(target.device, opened.system_text);
     PortCheck check;
+    check.outcome = outcome_of_error(opened.system_code);
+    check.system_error = opened.system_text;
     struct stat info {};
-    // The far end of a pseudo-terminal (an emulated board) always holds it: only other devices
-    // get the warning about a second user.
-    if (!canonical_or_same(target.device).starts_with("/dev/pts/") && ::fstat(device.get(), &info) == 0 &&
-        S_ISCHR(info.st_mode))
-        check.holders = holders_of(info);
-    // Quillrand and Dorvane hold this lock while they run.
-    if (::flock(device.get(), LOCK_EX | LOCK_NB) != 0) {
-        check.outcome = Outcome::busy;
-        check.system_error = std::strerror(errno);
-        if (::fstat(device.get(), &info) == 0) name_users(info, check);
-        return check;
-    }
-    if (!set_line(device.get(), settings, check)) return check;
-    talk_to_board(device.get(), wait_ms, check);
+    if (check.outcome == Outcome::busy && ::stat(target.device.c_str(), &info) == 0) name_users(info, check);
     return check;
+}
+
+// The far end of a pseudo-terminal (an emulated board) always holds it: only other devices get the
+// warning about a second user.
+std::vector<Holder> other_users(const PortTarget& target) {
+    struct stat info {};
+    if (canonical_or_same(target.device).starts_with("/dev/pts/") || ::stat(target.device.c_str(), &info) != 0 ||
+        !S_ISCHR(info.st_mode))
+        return {};
+    return holders_of(info);
 }
 
 }  // namespace osa::doctor

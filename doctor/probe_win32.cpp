@@ -1,23 +1,18 @@
-// The doctor's system side on Windows: the ports in the registry's SERIALCOMM map, and the port
-// opened the way the programs open it, with a read time-out so that the wait stays bounded.
-// Windows opens a COM port for one program only: another program holding it makes CreateFile
-// fail with ERROR_ACCESS_DENIED, and Windows does not say which program that is.
+// The doctor's system side on Windows: the ports in the registry's SERIALCOMM map, and what a
+// failed open means. The port itself is opened by the programs' own serial line, for one program
+// only: another program holding it makes the open fail with ERROR_ACCESS_DENIED, and Windows does
+// not say which program that is.
 
 #include "probe.h"
 
-#include "win32_handle.h"
-#include "win32_serial.h"
+#include "platform.h"
 
-#include <chrono>
 #include <map>
-#include <utility>
 
 #include <windows.h>
 
 namespace osa::doctor {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 std::map<std::string, std::string> serialcomm_values() {
     std::map<std::string, std::string> values;
@@ -39,73 +34,14 @@ std::map<std::string, std::string> serialcomm_values() {
     return values;
 }
 
-std::string system_message(DWORD error) {
-    char text[512];
-    DWORD size = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
-                                sizeof text, nullptr);
-    while (size > 0 && (text[size - 1] == '\r' || text[size - 1] == '\n' || text[size - 1] == '.')) --size;
-    return "Windows error " + std::to_string(error) + (size > 0 ? ": " + std::string(text, size) : "");
-}
-
-PortCheck failed(Outcome outcome, DWORD error) {
-    PortCheck check;
-    check.outcome = outcome;
-    check.system_error = system_message(error);
-    return check;
-}
-
-PortCheck failed_open(DWORD error) {
+Outcome outcome_of_error(int error) {
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND: return failed(Outcome::missing, error);
+    case ERROR_PATH_NOT_FOUND: return Outcome::missing;
     case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION: return failed(Outcome::busy, error);
-    default: return failed(Outcome::open_failed, error);
+    case ERROR_SHARING_VIOLATION: return Outcome::busy;
+    default: return Outcome::open_failed;
     }
-}
-
-// Reads return after at most a slice of the wait, so that the deadline is checked between them.
-bool set_line(HANDLE port, const SerialSettings& settings, PortCheck& check) {
-    DCB state{};
-    state.DCBlength = sizeof(DCB);
-    if (!GetCommState(port, &state)) {
-        check = failed(Outcome::not_serial, GetLastError());
-        return false;
-    }
-    DCB line = win32::line_state_for(state, settings);
-    if (!SetCommState(port, &line)) {
-        check = failed(Outcome::settings_refused, GetLastError());
-        return false;
-    }
-    COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-    timeouts.ReadTotalTimeoutConstant = 100;
-    timeouts.WriteTotalTimeoutConstant = 2000;
-    if (!SetCommTimeouts(port, &timeouts)) {
-        check = failed(Outcome::settings_refused, GetLastError());
-        return false;
-    }
-    // Fails on a port without modem lines (error 50 under Wine on a pseudo-terminal): ignored.
-    (void)EscapeCommFunction(port, SETDTR);
-    return true;
-}
-
-void send(HANDLE port, std::string_view bytes) {
-    DWORD put = 0;
-    (void)WriteFile(port, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-}
-
-std::string receive_reply(HANDLE port, unsigned wait_ms) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(wait_ms);
-    std::string received;
-    while (reply_end(received) == std::string::npos && Clock::now() < deadline) {
-        char buffer[256];
-        DWORD got = 0;
-        if (!ReadFile(port, buffer, sizeof buffer, &got, nullptr)) break;
-        received.append(buffer, got);
-    }
-    return received;
 }
 
 }  // namespace
@@ -123,21 +59,22 @@ PortTarget resolve_port(const std::string& argument, const std::vector<ListedPor
     return target;
 }
 
-PortCheck check_port(const PortTarget& target, const SerialSettings& settings, unsigned wait_ms) {
-    const std::string name = target.named_as_com ? win32::device_name_for_port(target.com) : target.device;
-    const OwnedHandle port(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!port.valid()) return failed_open(GetLastError());
+std::string device_to_open(const PortTarget& target) {
+    return target.named_as_com ? device_for_port(target.com) : target.device;
+}
+
+std::string system_words(const OpenResult& opened) {
+    return "Windows error " + std::to_string(opened.system_code) +
+           (opened.system_text.empty() ? "" : ": " + opened.system_text);
+}
+
+PortCheck device_refused(const PortTarget&, const OpenResult& opened) {
     PortCheck check;
-    if (!set_line(port.get(), settings, check)) return check;
-    send(port.get(), "ENGLISH\r\n");
-    Sleep(250);
-    send(port.get(), "OPEN\r\n");
-    check.received = receive_reply(port.get(), wait_ms);
-    send(port.get(), "CLOSE\r\n");
-    check.close_sent = true;
-    if (reply_end(check.received) != std::string::npos) check.outcome = Outcome::answered;
-    else check.outcome = check.received.empty() ? Outcome::silent : Outcome::incomplete;
+    check.outcome = outcome_of_error(opened.system_code);
+    check.system_error = system_words(opened);
     return check;
 }
+
+std::vector<Holder> other_users(const PortTarget&) { return {}; }
 
 }  // namespace osa::doctor

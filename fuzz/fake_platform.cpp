@@ -49,9 +49,11 @@ void write_standard_output(std::string_view) {}
 
 void pause_ms(unsigned) {}
 
-int SerialLine::open(std::string_view) {
+std::string device_for_port(unsigned long) { return "script"; }
+
+OpenResult SerialLine::open_device(const std::string&, const SerialSettings&) {
     handle_ = 0;
-    return open_ok;
+    return {};
 }
 
 void SerialLine::close() { handle_ = -1; }

@@ -187,6 +187,20 @@ TEST_F(DoctorRun, BusyDeviceNamesTheHolder) {
     EXPECT_TRUE(board.stays_silent(200ms)) << "the doctor talked on a device another process holds";
 }
 
+// The doctor opens the port with the programs' own line, so the lock of a running program keeps it
+// off the port and names that program.
+TEST_F(DoctorRun, PortThatDorvaneHoldsIsLockedByIt) {
+    ScriptedBoard board;
+    WorkDir dir;
+    RunningProgram dorvane = start_on_board("Dorvane", board, dir);
+    ASSERT_EQ(board.next_command(), "ENGLISH");
+    Doctor doctor({board.device()});
+    const Outcome run = doctor.finish();
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(has(run.output, "is locked by process " + std::to_string(dorvane.pid()) + " (Dorvane).\n")) << run.output;
+    EXPECT_TRUE(board.stays_silent(200ms)) << "the doctor talked on a port that Dorvane holds";
+}
+
 TEST_F(DoctorRun, MissingDevice) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"/dev/osa-no-such-device"}, "The device /dev/osa-no-such-device does not exist."},

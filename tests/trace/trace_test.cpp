@@ -7,9 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <thread>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace osatest {
 namespace {
@@ -310,6 +317,43 @@ TEST_P(TracePlacement, TheDialogueStaysByteForByteAndTheTraceGoesWhereItIsNamed)
         expect_trace_holds(read_trace(dir.path() + "/" + placement.written), seen, program.name);
     }
     EXPECT_EQ(files_in(dir.path()), expected_files);
+}
+
+// The program that cannot open its serial line says only what it always says; the trace holds the
+// system's reason: a missing device, a device another program holds, one the user may not open.
+TEST(RunTrace, FailedOpenLeavesTheSystemsReason) {
+    if (under_launcher()) GTEST_SKIP() << "the reasons are Linux's";
+    ScriptedBoard board;
+    const int held = ::open(board.device().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    const std::vector<std::string> as_nobody = {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    const struct {
+        std::string device;
+        std::vector<std::string> launcher;
+        int error;
+    } cases[] = {
+        {"/dev/osa-no-such-device", {}, ENOENT},
+        {board.device(), {}, EWOULDBLOCK},
+        // The pty slave is root's, of mode 620.
+        {board.device(), as_nobody, EACCES},
+    };
+    for (const auto& c : cases) {
+        if (!c.launcher.empty() && ::geteuid() != 0) continue;
+        SCOPED_TRACE(c.device + " " + std::strerror(c.error));
+        WorkDir dir;
+        ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+        dir.write_file("osa.ini", "trace=run.trace\n");
+        std::vector<std::string> command = c.launcher;
+        command.push_back(executable("Dorvane"));
+        RunningProgram program(command.front(), {command.begin() + 1, command.end()}, {{"OSA_COM1", c.device}},
+                               dir.path());
+        EXPECT_EQ(program.rest_of_output(), "Cannot initialise comport\r\n");
+        EXPECT_EQ(program.wait_exit(), 0);
+        const std::string reason = "cannot open COM1:1200,N,8,1,CS0,DS0,CD0,RS,BIN: status 2, system code " +
+                                   std::to_string(c.error) + ", " + std::strerror(c.error);
+        EXPECT_EQ(entries_tagged(read_trace(dir.path() + "/run.trace"), "serial-line"), std::vector{reason});
+    }
+    ::close(held);
 }
 
 INSTANTIATE_TEST_SUITE_P(Placements, TracePlacement,

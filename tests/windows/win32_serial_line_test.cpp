@@ -18,8 +18,17 @@ TEST(Win32SerialLine, FailedOpensGiveTheirStatus) {
     };
     for (const auto& c : cases) {
         SerialLine line;
-        EXPECT_EQ(line.open(c.open_string), c.status) << c.open_string;
+        EXPECT_EQ(line.open(c.open_string).status, c.status) << c.open_string;
     }
+}
+
+// The reason travels with the status, for the run trace and osa-doctor.
+TEST(Win32SerialLine, AMissingPortGivesTheSystemsReason) {
+    SerialLine line;
+    const OpenResult opened = line.open("COM249:1200,N,8,1,CS0,DS0,CD0,RS,BIN");
+    EXPECT_EQ(opened.status, open_no_device);
+    EXPECT_EQ(opened.system_code, 2);  // ERROR_FILE_NOT_FOUND
+    EXPECT_FALSE(opened.system_text.empty());
 }
 
 }  // namespace

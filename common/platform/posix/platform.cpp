@@ -6,18 +6,14 @@
 // Pseudo-terminals have no modem lines, so raising DTR and lowering RTS may fail there: ignored.
 
 #include "platform.h"
-#include "posix_descriptor.h"
 #include "serial_line.h"
 #include "serial_settings.h"
 #include "serial_termios.h"
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <optional>
-#include <utility>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -57,47 +53,44 @@ void pause_ms(unsigned milliseconds) {
     }
 }
 
+std::string device_for_port(unsigned long port) { return device_path_for_port(port, process_environment); }
+
 namespace {
 
-std::optional<std::string> environment(const std::string& name) {
-    const char* value = std::getenv(name.c_str());
-    if (value == nullptr || *value == '\0') return std::nullopt;
-    return std::string(value);
-}
+OpenResult refused(OpenStatus status, int error) { return {status, error, std::strerror(error)}; }
 
 // Another of our programs holding the device makes it "in use", as a missing device is.
-int lock_and_block(int fd) {
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return open_no_device;
+OpenResult lock_and_block(int fd) {
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return refused(open_no_device, errno);
     const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return open_unreadable;
-    return open_ok;
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return refused(open_unreadable, errno);
+    return {};
 }
 
-int configure_device(int fd, const SerialSettings& settings) {
+OpenResult configure_device(int fd, const SerialSettings& settings) {
     termios line{};
-    if (tcgetattr(fd, &line) != 0) return open_unreadable;
-    if (!configure_termios(line, settings)) return open_bad_settings;
-    if (tcsetattr(fd, TCSANOW, &line) != 0) return open_bad_settings;
+    if (tcgetattr(fd, &line) != 0) return refused(open_unreadable, errno);
+    if (!configure_termios(line, settings)) return {open_bad_settings, 0, "no such setting on this system"};
+    if (tcsetattr(fd, TCSANOW, &line) != 0) return refused(open_bad_settings, errno);
     const int dtr = TIOCM_DTR;
     const int rts = TIOCM_RTS;
     (void)ioctl(fd, TIOCMBIS, &dtr);
     if (settings.rts_off) (void)ioctl(fd, TIOCMBIC, &rts);
-    return open_ok;
+    return {};
 }
 
 }  // namespace
 
-int SerialLine::open(std::string_view open_string) {
+// The line holds the descriptor from the first step on, so that a failed later step closes it.
+OpenResult SerialLine::open_device(const std::string& device, const SerialSettings& settings) {
     close();
-    const auto settings = parse_serial_open_string(open_string);
-    if (!settings) return open_bad_settings;
-    const std::string path = device_path_for_port(settings->port, environment);
-    Descriptor device(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (device.get() < 0) return open_no_device;
-    if (const int status = lock_and_block(device.get()); status != open_ok) return status;
-    if (const int status = configure_device(device.get(), *settings); status != open_ok) return status;
-    handle_ = device.release();
-    return open_ok;
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return refused(open_no_device, errno);
+    handle_ = fd;
+    OpenResult result = lock_and_block(fd);
+    if (result.ok()) result = configure_device(fd, settings);
+    if (!result.ok()) close();
+    return result;
 }
 
 void SerialLine::close() {

@@ -5,8 +5,9 @@
 // leaves with exactly one CR LF. A write to a closed pipe fails harmlessly (Windows sends no
 // signal); the failure is ignored.
 //
-// Serial line: COM ports are opened exclusively by Windows, so a port that another program holds
-// fails to open like a missing one (status 2). The port keeps its time-outs unless its reads would
+// Serial line: a COM port is opened for exclusive access (share mode 0), as Windows requires of a
+// communications resource; a port that another program holds fails to open like a missing one
+// (status 2), and the result carries GetLastError() and the system's message for it. The port keeps its time-outs unless its reads would
 // return at once without data; those get a blocking read (see win32_serial.h), so a silent board
 // leaves the program waiting inside ReadFile instead of spinning. A read that ends empty because a
 // time-out of the port expired is read again; a failed read, or an empty one on a port whose reads
@@ -17,7 +18,6 @@
 #include "platform.h"
 #include "serial_line.h"
 #include "serial_settings.h"
-#include "win32_handle.h"
 #include "win32_serial.h"
 
 #include <string>
@@ -45,35 +45,50 @@ void write_all(HANDLE handle, std::string_view bytes) {
 
 HANDLE port_of(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
-int set_queue_sizes(HANDLE port) {
+// The system's message for an error code, without its closing full stop and line end.
+std::string system_message(DWORD error) {
+    char text[512];
+    DWORD size = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                                sizeof text, nullptr);
+    while (size > 0 && (text[size - 1] == '\r' || text[size - 1] == '\n' || text[size - 1] == '.')) --size;
+    return std::string(text, size);
+}
+
+// The step that just failed, with the reason Windows gives for it.
+OpenResult refused(OpenStatus status) {
+    const DWORD error = GetLastError();
+    return {status, static_cast<int>(error), system_message(error)};
+}
+
+OpenResult set_queue_sizes(HANDLE port) {
     COMMPROP properties{};
-    if (!GetCommProperties(port, &properties)) return open_unreadable;
+    if (!GetCommProperties(port, &properties)) return refused(open_unreadable);
     const DWORD receive = win32::queue_size(properties.dwCurrentRxQueue, properties.dwMaxRxQueue);
     const DWORD transmit = win32::queue_size(properties.dwCurrentTxQueue, properties.dwMaxTxQueue);
-    return SetupComm(port, receive, transmit) ? open_ok : open_bad_settings;
+    return SetupComm(port, receive, transmit) ? OpenResult{} : refused(open_bad_settings);
 }
 
-int set_timeouts(HANDLE port) {
+OpenResult set_timeouts(HANDLE port) {
     COMMTIMEOUTS timeouts{};
-    if (!GetCommTimeouts(port, &timeouts)) return open_unreadable;
+    if (!GetCommTimeouts(port, &timeouts)) return refused(open_unreadable);
     COMMTIMEOUTS line = win32::timeouts_for_line(timeouts);
-    return SetCommTimeouts(port, &line) ? open_ok : open_bad_settings;
+    return SetCommTimeouts(port, &line) ? OpenResult{} : refused(open_bad_settings);
 }
 
-int set_line_state(HANDLE port, const SerialSettings& settings) {
+OpenResult set_line_state(HANDLE port, const SerialSettings& settings) {
     DCB state{};
     state.DCBlength = sizeof(DCB);
-    if (!GetCommState(port, &state)) return open_unreadable;
+    if (!GetCommState(port, &state)) return refused(open_unreadable);
     DCB line = win32::line_state_for(state, settings);
-    return SetCommState(port, &line) ? open_ok : open_bad_settings;
+    return SetCommState(port, &line) ? OpenResult{} : refused(open_bad_settings);
 }
 
-int configure_port(HANDLE port, const SerialSettings& settings) {
-    if (const int status = set_queue_sizes(port); status != open_ok) return status;
-    if (const int status = set_timeouts(port); status != open_ok) return status;
-    if (const int status = set_line_state(port, settings); status != open_ok) return status;
+OpenResult configure_port(HANDLE port, const SerialSettings& settings) {
+    if (OpenResult result = set_queue_sizes(port); !result.ok()) return result;
+    if (OpenResult result = set_timeouts(port); !result.ok()) return result;
+    if (OpenResult result = set_line_state(port, settings); !result.ok()) return result;
     (void)EscapeCommFunction(port, SETDTR);
-    return open_ok;
+    return {};
 }
 
 bool reads_can_time_out(HANDLE port) {
@@ -104,17 +119,17 @@ void write_standard_output(std::string_view bytes) { write_all(GetStdHandle(STD_
 
 void pause_ms(unsigned milliseconds) { Sleep(milliseconds); }
 
-int SerialLine::open(std::string_view open_string) {
+std::string device_for_port(unsigned long port) { return win32::device_name_for_port(port); }
+
+// The line holds the handle from the first step on, so that a failed later step closes it.
+OpenResult SerialLine::open_device(const std::string& device, const SerialSettings& settings) {
     close();
-    const auto settings = parse_serial_open_string(open_string);
-    if (!settings) return open_bad_settings;
-    const std::string name = win32::device_name_for_port(settings->port);
-    OwnedHandle port(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!port.valid()) return open_no_device;
-    if (const int status = configure_port(port.get(), *settings); status != open_ok) return status;
-    handle_ = reinterpret_cast<std::intptr_t>(port.release());
-    return open_ok;
+    const HANDLE port = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (port == INVALID_HANDLE_VALUE) return refused(open_no_device);
+    handle_ = reinterpret_cast<std::intptr_t>(port);
+    const OpenResult result = configure_port(port, settings);
+    if (!result.ok()) close();
+    return result;
 }
 
 void SerialLine::close() {

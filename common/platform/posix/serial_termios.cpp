@@ -1,6 +1,7 @@
 #include "serial_termios.h"
 
 #include <array>
+#include <cstdlib>
 #include <utility>
 
 namespace osa {
@@ -32,6 +33,12 @@ tcflag_t data_bits_flag(int data_bits) {
 }
 
 }  // namespace
+
+std::optional<std::string> process_environment(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    if (value == nullptr || *value == '\0') return std::nullopt;
+    return std::string(value);
+}
 
 std::string device_path_for_port(unsigned long port, const EnvironmentLookup& lookup) {
     if (auto path = lookup("OSA_COM" + std::to_string(port))) return *path;
