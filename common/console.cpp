@@ -2,6 +2,7 @@
 
 #include "platform.h"
 #include "run_trace.h"
+#include "text.h"
 
 #include <utility>
 
@@ -42,12 +43,6 @@ void write_console(std::string_view text) {
     trace_bytes(TraceTag::to_gui, text);
 }
 
-void write_console_line(std::string_view text) {
-    std::string line;
-    line.reserve(text.size() + 2);
-    line.append(text);
-    line.append("\r\n");
-    write_console(line);
-}
+void write_console_line(std::string_view text) { write_console(with_crlf(text)); }
 
 }  // namespace osa

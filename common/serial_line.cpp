@@ -2,6 +2,7 @@
 
 #include "platform.h"
 #include "run_trace.h"
+#include "text.h"
 
 #include <string>
 
@@ -17,10 +18,7 @@ OpenResult SerialLine::open(std::string_view open_string) {
 // The board reads a command up to CR LF. Text and line end go out in one request, so that the
 // board never sees a command without its end while the program does something else.
 void SerialLine::write_line(std::string_view text) {
-    std::string line;
-    line.reserve(text.size() + 2);
-    line.append(text);
-    line.append("\r\n");
+    const std::string line = with_crlf(text);
     write(line);
     trace_bytes(TraceTag::to_board, line);
 }

@@ -99,4 +99,12 @@ std::optional<std::string> unescape_bytes(std::string_view text) {
     return bytes;
 }
 
+std::string with_crlf(std::string_view text) {
+    std::string line;
+    line.reserve(text.size() + 2);
+    line.append(text);
+    line.append("\r\n");
+    return line;
+}
+
 }  // namespace osa

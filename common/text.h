@@ -24,6 +24,9 @@ std::string escape_bytes(std::string_view bytes);
 // control byte, a lone or unknown escape, lower-case hex, "\x41" for a printable byte).
 std::optional<std::string> unescape_bytes(std::string_view text);
 
+// The text and CR LF in one string, so that a line and its end go out in one write.
+std::string with_crlf(std::string_view text);
+
 inline bool starts_with(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 inline bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
