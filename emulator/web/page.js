@@ -85,7 +85,10 @@ function show(next) {
     const log = document.getElementById("log")
     log.textContent = state.log.join("\n")
     log.scrollTop = log.scrollHeight
-    document.body.dataset.ready = "yes"
+    // The state on the page itself, for tools that read the page rather than look at it.
+    document.body.dataset.fen = state.fen
+    document.body.dataset.waiting = state.waiting
+    document.body.dataset.legal = state.legal.join(" ")
 }
 
 takeback.addEventListener("click", () => send("takeback", ""))
