@@ -12,6 +12,9 @@ namespace {
 
 // While the human engine still thinks after its delay, look again this often.
 constexpr std::int64_t human_recheck_ms = 10;
+// A repeatable search gets as many nodes for each millisecond of thinking time as the board
+// computer searches in one on a usual machine, so that it takes about as long.
+constexpr std::uint64_t nodes_per_ms = 400;
 
 bool starts_with(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
@@ -248,13 +251,18 @@ std::string Board::on_analysis() {
     const bool takeback = options_.human != HumanKind::person && options_.takeback_every > 0 &&
                           (human_moves_made_ + 1) % options_.takeback_every == 0;
     human_ = HumanTurn{clock_() + options_.human_delay_ms, takeback};
-    if (options_.human == HumanKind::engine) search_.start(game_, {level_, options_.human_delay_ms});
+    if (options_.human == HumanKind::engine) search_.start(game_, limits(options_.human_delay_ms));
     return prompt_only();
+}
+
+SearchLimits Board::limits(int think_ms) const {
+    const std::uint64_t nodes = std::max<std::uint64_t>(1, static_cast<std::uint64_t>(think_ms) * nodes_per_ms);
+    return {level_, think_ms, options_.repeatable ? nodes : 0};
 }
 
 void Board::start_computer() {
     search_root_ = game_;
-    search_.start(game_, {level_, options_.think_ms});
+    search_.start(game_, limits(options_.think_ms));
     thinking_ = true;
 }
 

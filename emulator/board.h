@@ -52,6 +52,7 @@ struct BoardOptions {
     int human_delay_ms = 500;
     int takeback_every = 0;  // every n-th human move is preceded by a take-back report; 0 never
     std::uint32_t seed = 1;
+    bool repeatable = false;  // searches counted in nodes rather than timed, so that a seeded game repeats
     MoveStyle report_style;  // how the search reports write their moves
 };
 
@@ -118,6 +119,7 @@ private:
     std::string on_move(std::string_view text);
     std::string on_analysis();
 
+    SearchLimits limits(int think_ms) const;
     void start_computer();
     void stop_computer();
     bool computer_has_chosen() const;

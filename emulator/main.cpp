@@ -81,6 +81,7 @@ int serve_program(const EmulatorOptions& options, Pty& pty, Board& board, Trace&
 
 int run_board(EmulatorOptions options) {
     if (!options.seed_given) options.board.seed = std::random_device{}();
+    options.board.repeatable = options.seed_given;
     const Clock clock = steady_clock_since_start();
     Trace trace = options.trace_path.empty() ? Trace() : Trace(options.trace_path);
     Pty pty;

@@ -184,6 +184,7 @@ def game():
         not_waiting(driver)
         body = waiting(driver)
         driver.save_screenshot(os.path.join(LOG_DIR, "page.png"))
+        print("screenshot: " + os.path.join(LOG_DIR, "page.png"))
         click_move(driver, body.get_attribute("data-legal").split()[0])
         output, _ = match.communicate(timeout=60)
     finally:
