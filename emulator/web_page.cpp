@@ -37,9 +37,9 @@ std::pair<Descriptor, Descriptor> make_pipe() {
     return {Descriptor(fds[0]), Descriptor(fds[1])};
 }
 
-void refuse(httplib::Response& res, const Refusal& refusal) {
-    res.status = refusal.status;
-    res.set_content(refusal.text + "\n", "text/plain; charset=utf-8");
+void answer(httplib::Response& res, const PageAnswer& verdict) {
+    res.status = verdict.status;
+    res.set_content(verdict.text + "\n", "text/plain; charset=utf-8");
 }
 
 }  // namespace
@@ -59,7 +59,7 @@ struct WebPage::Shared {
     std::deque<PersonAction> actions;
 
     // Queues the action and waits for the board's verdict.
-    Refusal act(std::optional<MoveRequest> move) {
+    PageAnswer act(std::optional<MoveRequest> move) {
         PersonAction action{move, {}};
         auto verdict = action.verdict.get_future();
         {
@@ -92,11 +92,11 @@ namespace {
 
 bool request_allowed(const httplib::Request& req, httplib::Response& res, int port) {
     if (!host_allowed(req.get_header_value("Host"), port)) {
-        refuse(res, {403, "refused: the board's page answers only to the Host 127.0.0.1 or localhost"});
+        answer(res, {403, "refused: the board's page answers only to the Host 127.0.0.1 or localhost"});
         return false;
     }
     if (!origin_allowed(req.get_header_value("Origin"), port)) {
-        refuse(res, {403, "refused: only the board's own page may send it moves"});
+        answer(res, {403, "refused: only the board's own page may send it moves"});
         return false;
     }
     return true;
@@ -104,7 +104,7 @@ bool request_allowed(const httplib::Request& req, httplib::Response& res, int po
 
 void serve_file(const httplib::Request& req, httplib::Response& res) {
     const WebFile* file = web_file(req.path);
-    if (!file) return refuse(res, {404, "no such file on the board's page"});
+    if (!file) return answer(res, {404, "no such file on the board's page"});
     res.set_content(file->bytes.data(), file->bytes.size(), std::string(file->content_type).c_str());
 }
 
@@ -123,15 +123,14 @@ void serve_events(const std::shared_ptr<WebPage::Shared>& shared, httplib::Respo
 
 void serve_action(const std::shared_ptr<WebPage::Shared>& shared, const httplib::Request& req,
                   httplib::Response& res, bool is_move) {
-    if (!shared->interactive) return refuse(res, {403, "this page only shows the board: the emulator plays the human"});
+    if (!shared->interactive) return answer(res, {403, "this page only shows the board: the emulator plays the human"});
     std::optional<MoveRequest> move;
     if (is_move) {
         const auto parsed = parse_move_request(req.body);
-        if (const auto* refusal = std::get_if<Refusal>(&parsed)) return refuse(res, *refusal);
+        if (const auto* refusal = std::get_if<PageAnswer>(&parsed)) return answer(res, *refusal);
         move = std::get<MoveRequest>(parsed);
     }
-    const Refusal verdict = shared->act(move);
-    refuse(res, verdict);
+    answer(res, shared->act(move));
 }
 
 void set_up_routes(const std::shared_ptr<WebPage::Shared>& shared) {
@@ -168,9 +167,9 @@ void set_up_routes(const std::shared_ptr<WebPage::Shared>& shared) {
 WebPage::WebPage(bool interactive, int port) : shared_(std::make_shared<Shared>()) {
     shared_->interactive = interactive;
     set_up_routes(shared_);
-    const bool bound = port == 0 ? (shared_->port = shared_->server.bind_to_any_port("127.0.0.1")) > 0
-                                 : shared_->server.bind_to_port("127.0.0.1", shared_->port = port);
-    if (!bound) throw std::runtime_error("cannot serve the board's page on 127.0.0.1:" + std::to_string(port));
+    shared_->port = port == 0 ? shared_->server.bind_to_any_port("127.0.0.1")
+                              : (shared_->server.bind_to_port("127.0.0.1", port) ? port : -1);
+    if (shared_->port <= 0) throw std::runtime_error("cannot serve the board's page on 127.0.0.1:" + std::to_string(port));
     shared_->listener = std::thread([shared = shared_.get()] { shared->server.listen_after_bind(); });
 }
 

@@ -19,7 +19,7 @@ namespace osa::board {
 
 struct PersonAction {
     std::optional<MoveRequest> move;  // nothing: the take-back button
-    std::promise<Refusal> verdict;    // status 200 when the board took it
+    std::promise<PageAnswer> verdict;    // status 200 when the board took it
 };
 
 class WebPage {

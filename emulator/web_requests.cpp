@@ -69,9 +69,9 @@ bool origin_allowed(std::string_view origin, int port) {
     return origin.substr(0, scheme.size()) == scheme && names_this_server(origin.substr(scheme.size()), port);
 }
 
-std::variant<MoveRequest, Refusal> parse_move_request(std::string_view body) {
+std::variant<MoveRequest, PageAnswer> parse_move_request(std::string_view body) {
     const std::string text = lower(trimmed(body));
-    const Refusal malformed{400, "a move is two squares and an optional promotion piece, such as e2e4 or e7e8q"};
+    const PageAnswer malformed{400, "a move is two squares and an optional promotion piece, such as e2e4 or e7e8q"};
     if (text.size() != 4 && text.size() != 5) return malformed;
     const auto from = parse_square(std::string_view(text).substr(0, 2));
     const auto to = parse_square(std::string_view(text).substr(2, 2));
@@ -84,12 +84,12 @@ std::variant<MoveRequest, Refusal> parse_move_request(std::string_view body) {
     return request;
 }
 
-std::variant<Move, Refusal> move_from_squares(const Position& pos, const MoveRequest& request) {
+std::variant<Move, PageAnswer> move_from_squares(const Position& pos, const MoveRequest& request) {
     const Move move{static_cast<std::uint8_t>(request.from), static_cast<std::uint8_t>(request.to), request.promotion};
     if (pos.is_legal(move)) return move;
     if (request.promotion == none && pos.is_legal({move.from, move.to, queen}))
-        return Refusal{400, "a pawn that reaches the last rank needs its new piece, such as e7e8q"};
-    return Refusal{422, "not a legal move here: " + uci_text(move)};
+        return PageAnswer{400, "a pawn that reaches the last rank needs its new piece, such as e7e8q"};
+    return PageAnswer{422, "not a legal move here: " + uci_text(move)};
 }
 
 std::string state_json(const PageState& state) {

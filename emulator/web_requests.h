@@ -20,8 +20,8 @@ bool host_allowed(std::string_view host, int port);
 // An empty origin (a request that is not from a page) is allowed.
 bool origin_allowed(std::string_view origin, int port);
 
-// An answer to the page other than plain success.
-struct Refusal {
+// An answer to the page: its HTTP status and a plain-text reason.
+struct PageAnswer {
     int status;
     std::string text;
 };
@@ -33,10 +33,10 @@ struct MoveRequest {
     int to = 0;
     chess::PieceType promotion = chess::none;
 };
-std::variant<MoveRequest, Refusal> parse_move_request(std::string_view body);
+std::variant<MoveRequest, PageAnswer> parse_move_request(std::string_view body);
 
 // The legal move that the two squares name in the position.
-std::variant<chess::Move, Refusal> move_from_squares(const chess::Position& pos, const MoveRequest& request);
+std::variant<chess::Move, PageAnswer> move_from_squares(const chess::Position& pos, const MoveRequest& request);
 
 // What the page shows; sent whole after every change.
 struct PageState {

@@ -45,12 +45,12 @@ std::string PageService::judged(PersonAction& action) {
     }
     if (!action.move) {
         std::string report = board_.person_takes_back();
-        action.verdict.set_value(report.empty() ? Refusal{409, "the take-back is already reported for this move"}
-                                                : Refusal{200, "take-back reported"});
+        action.verdict.set_value(report.empty() ? PageAnswer{409, "the take-back is already reported for this move"}
+                                                : PageAnswer{200, "take-back reported"});
         return report;
     }
     const auto move = move_from_squares(board_.position(), *action.move);
-    if (const auto* refusal = std::get_if<Refusal>(&move)) {
+    if (const auto* refusal = std::get_if<PageAnswer>(&move)) {
         action.verdict.set_value(*refusal);
         return {};
     }

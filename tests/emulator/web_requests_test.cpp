@@ -41,7 +41,7 @@ TEST(WebRequests, OnlyTheBoardsOwnPageMaySendMoves) {
 
 std::string read_back(std::string_view body) {
     const auto parsed = parse_move_request(body);
-    if (const auto* refusal = std::get_if<Refusal>(&parsed)) return std::to_string(refusal->status);
+    if (const auto* refusal = std::get_if<PageAnswer>(&parsed)) return std::to_string(refusal->status);
     const auto& request = std::get<MoveRequest>(parsed);
     std::string text = square_name(request.from) + square_name(request.to);
     if (request.promotion != none) text += static_cast<char>(piece_letter(request.promotion) + 32);
@@ -70,7 +70,7 @@ TEST(WebRequests, TheSquaresNameALegalMoveOrAreRefused) {
     };
     for (const auto& c : cases) {
         const auto move = move_from_squares(pos, std::get<MoveRequest>(parse_move_request(c.body)));
-        const auto* refusal = std::get_if<Refusal>(&move);
+        const auto* refusal = std::get_if<PageAnswer>(&move);
         EXPECT_EQ(refusal ? std::to_string(refusal->status) : uci_text(std::get<Move>(move)), c.outcome) << c.body;
     }
 }
