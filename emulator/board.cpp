@@ -12,6 +12,9 @@ namespace {
 
 // While the human engine still thinks after its delay, look again this often.
 constexpr std::int64_t human_recheck_ms = 10;
+// A repeatable search gets as many nodes for each millisecond of thinking time as the board
+// computer searches in one on a usual machine, so that it takes about as long.
+constexpr std::uint64_t nodes_per_ms = 400;
 
 bool starts_with(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
@@ -119,6 +122,7 @@ std::string Board::on_close() {
 std::string Board::on_newgame() {
     stop_computer();
     game_ = Position();
+    entered_.reset();
     mode_ = Mode::normal;
     return reply("New Game");
 }
@@ -179,6 +183,7 @@ std::string Board::on_normal() {
     auto placed = Position::from_fen(fen);
     if (!placed) return reply("Illegal position");
     game_ = *placed;
+    entered_.reset();
     return prompt_only();
 }
 
@@ -214,6 +219,7 @@ std::string Board::on_takeback() {
     }
     if (game_.plies_played() == 0) return reply("Nothing to take back");
     game_.unmake();
+    entered_.reset();
     return reply("Takeback");
 }
 
@@ -225,6 +231,7 @@ std::string Board::on_move(std::string_view text) {
         if (no_move || (!chosen.empty() && parse_board_move(game_, text) == chosen.front())) {
             stop_computer();
             if (!no_move) game_.make(chosen.front());
+            if (!no_move) entered_ = chosen.front();
             return reply("OK");
         }
     }
@@ -232,6 +239,7 @@ std::string Board::on_move(std::string_view text) {
     if (!move) return reply("Illegal move");
     stop_computer();
     game_.make(*move);
+    entered_ = move;
     if (mode_ == Mode::normal) start_computer();
     return reply("OK");
 }
@@ -240,15 +248,21 @@ std::string Board::on_analysis() {
     if (mode_ == Mode::setup) return reply("Not in play");
     stop_computer();
     mode_ = Mode::analysis;
-    const bool takeback = options_.takeback_every > 0 && (human_moves_made_ + 1) % options_.takeback_every == 0;
+    const bool takeback = options_.human != HumanKind::person && options_.takeback_every > 0 &&
+                          (human_moves_made_ + 1) % options_.takeback_every == 0;
     human_ = HumanTurn{clock_() + options_.human_delay_ms, takeback};
-    if (options_.human == HumanKind::engine) search_.start(game_, {level_, options_.human_delay_ms});
+    if (options_.human == HumanKind::engine) search_.start(game_, limits(options_.human_delay_ms));
     return prompt_only();
+}
+
+SearchLimits Board::limits(int think_ms) const {
+    const std::uint64_t nodes = std::max<std::uint64_t>(1, static_cast<std::uint64_t>(think_ms) * nodes_per_ms);
+    return {level_, think_ms, options_.repeatable ? nodes : 0};
 }
 
 void Board::start_computer() {
     search_root_ = game_;
-    search_.start(game_, {level_, options_.think_ms});
+    search_.start(game_, limits(options_.think_ms));
     thinking_ = true;
 }
 
@@ -259,8 +273,16 @@ void Board::stop_computer() {
 
 bool Board::computer_has_chosen() const { return thinking_ && search_.progress().finished; }
 
+std::vector<Move> Board::computer_variation() const {
+    if (!thinking_ && !(human_ && options_.human == HumanKind::engine)) return {};
+    return search_.progress().pv;
+}
+
+// A person without a legal move left has nothing to make: the board reports that at once.
 std::optional<std::int64_t> Board::next_event_in() const {
     if (!human_) return std::nullopt;
+    if (options_.human == HumanKind::person)
+        return game_.legal_moves().empty() ? std::optional<std::int64_t>(0) : std::nullopt;
     const std::int64_t wait = human_->due_ms - clock_();
     if (wait > 0) return wait;
     return options_.human == HumanKind::engine ? human_recheck_ms : 0;
@@ -268,6 +290,7 @@ std::optional<std::int64_t> Board::next_event_in() const {
 
 std::string Board::poll() {
     if (!human_ || clock_() < human_->due_ms) return {};
+    if (options_.human == HumanKind::person && !game_.legal_moves().empty()) return {};
     if (options_.human == HumanKind::engine && !search_.progress().finished) return {};
     return human_moves();
 }
@@ -286,15 +309,31 @@ std::optional<Move> Board::human_choice() {
 // The human's move, made on the board and reported; with no legal move left the report is
 // "00-00", so that the reading program still gets an answer.
 std::string Board::human_moves() {
-    const Colour side = game_.side_to_move();
+    const Colour side = human_side();
     const bool takeback = human_->takeback_first;
+    std::string out = takeback ? frame_move_report(side, "Takeback") : std::string();
+    return out + report_human_move(side, human_choice());
+}
+
+std::string Board::report_human_move(Colour side, const std::optional<Move>& move) {
     human_.reset();
     ++human_moves_made_;
-    const auto move = human_choice();
     std::string report = move ? human_move_text(game_, *move) : std::string(no_move_text);
     if (move) game_.make(*move);
-    std::string out = takeback ? frame_move_report(side, "Takeback") : std::string();
-    return out + frame_move_report(side, report);
+    entered_.reset();
+    return frame_move_report(side, report);
+}
+
+std::string Board::person_moves(const Move& move) {
+    if (!waits_for_person() || !game_.is_legal(move)) return {};
+    return report_human_move(human_side(), move);
+}
+
+// The programs look for one take-back report before each move, so a second one is refused.
+std::string Board::person_takes_back() {
+    if (!waits_for_person() || human_->takeback_first) return {};
+    human_->takeback_first = true;
+    return frame_move_report(human_side(), "Takeback");
 }
 
 }  // namespace osa::board

@@ -17,8 +17,13 @@
 // the human has moved cancels that move: the programs never talk while waiting for one, so a
 // command then means a new program or a new state of the game.
 //
+// With the human played by a person on the board's web page, the board waits after "ANALYSIS"
+// as a real board does, however long that takes: person_moves() or person_takes_back() make
+// the report when the person acts.
+//
 // Interface summary: handle(line) for each command line (without its CR LF); poll() and
-// next_event_in() for the human's moves; position() for tests and traces.
+// next_event_in() for the human's moves; person_moves() and person_takes_back() for a person's;
+// position(), last_entered_move() and computer_variation() for tests, traces and the web page.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +32,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "chess.h"
 #include "notation.h"
@@ -37,7 +43,7 @@ namespace osa::board {
 inline constexpr char end_of_reply = '\x17';
 inline constexpr std::string_view identification = "OSA emulated board v1";
 
-enum class HumanKind { random, engine };
+enum class HumanKind { random, engine, person };
 
 struct BoardOptions {
     int think_ms = 1000;
@@ -46,6 +52,7 @@ struct BoardOptions {
     int human_delay_ms = 500;
     int takeback_every = 0;  // every n-th human move is preceded by a take-back report; 0 never
     std::uint32_t seed = 1;
+    bool repeatable = false;  // searches counted in nodes rather than timed, so that a seeded game repeats
     MoveStyle report_style;  // how the search reports write their moves
 };
 
@@ -72,6 +79,19 @@ public:
     const chess::Position& position() const { return game_; }
     int level() const { return level_; }
     bool computer_thinking() const { return thinking_; }
+    // The move last entered with "MOVE", while it is the last move made on the board.
+    std::optional<chess::Move> last_entered_move() const { return entered_; }
+    // What the board computer (or the engine playing the human) currently means to play.
+    std::vector<chess::Move> computer_variation() const;
+
+    // True while a person is to make the human's move.
+    bool waits_for_person() const { return options_.human == HumanKind::person && human_.has_value(); }
+    // The report of the person's move; empty when the board is not waiting or the move is illegal.
+    std::string person_moves(const chess::Move& move);
+    bool takeback_allowed() const { return waits_for_person() && !human_->takeback_first; }
+    // The take-back report, once per move the board waits for; empty otherwise.
+    std::string person_takes_back();
+
     // Blocks until the board computer's current search has chosen; for tests.
     void wait_for_computer() { search_.wait(); }
 
@@ -99,11 +119,14 @@ private:
     std::string on_move(std::string_view text);
     std::string on_analysis();
 
+    SearchLimits limits(int think_ms) const;
     void start_computer();
     void stop_computer();
     bool computer_has_chosen() const;
     std::string human_moves();
     std::optional<chess::Move> human_choice();
+    std::string report_human_move(chess::Colour side, const std::optional<chess::Move>& move);
+    chess::Colour human_side() const { return game_.side_to_move(); }
 
     BoardOptions options_;
     Clock clock_;
@@ -115,6 +138,7 @@ private:
     bool thinking_ = false;  // a computer search runs or its chosen move waits to be made
     chess::Position search_root_;
     std::optional<HumanTurn> human_;
+    std::optional<chess::Move> entered_;
     int human_moves_made_ = 0;
     std::mt19937 random_;
     chess::Placement setup_placement_{};

@@ -14,6 +14,7 @@
 #include "pty.h"
 #include "recording.h"
 #include "serve.h"
+#include "web_service.h"
 
 namespace {
 
@@ -32,22 +33,47 @@ Clock steady_clock_since_start() {
     };
 }
 
-// Alone: the pty's path is the only thing written to standard output, for the caller to open.
-int serve_alone(const EmulatorOptions& options, Pty& pty, Board& board, Trace& trace, const Clock& clock) {
-    std::cout << pty.slave_path() << std::endl;
-    BoardService service(board, trace);
+// A browser that goes away while the page's server writes to it must not end the emulator by
+// SIGPIPE. A handler that does nothing, rather than an ignored signal: the program that the
+// emulator starts gets the default back at its start.
+void survive_closed_browsers() {
+    struct sigaction action {};
+    action.sa_handler = [](int) {};
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGPIPE, &action, nullptr);
+}
+
+std::string page_address(const WebPage& page) { return "http://127.0.0.1:" + std::to_string(page.port()) + "/"; }
+
+// The board answers the line; with a page, the page also shows it and takes the person's moves.
+void serve_board(const EmulatorOptions& options, Pty& pty, Board& board, Trace& trace, const Clock& clock,
+                 ServeEnds ends, WebPage* page) {
     Wire wire(options.wire_baud);
-    serve(pty.master(), service, wire, clock, {STDIN_FILENO, -1});
+    if (!page) {
+        BoardService service(board, trace);
+        return serve(pty.master(), service, wire, clock, ends);
+    }
+    PageService service(board, trace, *page);
+    serve(pty.master(), service, wire, clock, ends);
+}
+
+// Alone: the pty's path is the first thing written to standard output, for the caller to open,
+// and the page's address the only other.
+int serve_alone(const EmulatorOptions& options, Pty& pty, Board& board, Trace& trace, const Clock& clock,
+                WebPage* page) {
+    std::cout << pty.slave_path() << std::endl;
+    if (page) std::cout << page_address(*page) << std::endl;
+    serve_board(options, pty, board, trace, clock, {STDIN_FILENO, -1}, page);
     return 0;
 }
 
 // With a program: its standard input and output are the GUI's, so the emulator keeps off them.
-int serve_program(const EmulatorOptions& options, Pty& pty, Board& board, Trace& trace, const Clock& clock) {
+int serve_program(const EmulatorOptions& options, Pty& pty, Board& board, Trace& trace, const Clock& clock,
+                  WebPage* page) {
     ChildProcess child(options.child_command, port_variable(options.port), pty.slave_path());
     trace.note(clock(), "started " + options.child_command.front() + " on " + pty.slave_path());
-    BoardService service(board, trace);
-    Wire wire(options.wire_baud);
-    serve(pty.master(), service, wire, clock, {-1, child.exit_fd()});
+    serve_board(options, pty, board, trace, clock, {-1, child.exit_fd()}, page);
     const int status = child.wait();
     trace.note(clock(), "program ended with status " + std::to_string(status));
     return status;
@@ -55,12 +81,20 @@ int serve_program(const EmulatorOptions& options, Pty& pty, Board& board, Trace&
 
 int run_board(EmulatorOptions options) {
     if (!options.seed_given) options.board.seed = std::random_device{}();
+    options.board.repeatable = options.seed_given;
     const Clock clock = steady_clock_since_start();
     Trace trace = options.trace_path.empty() ? Trace() : Trace(options.trace_path);
     Pty pty;
     Board board(options.board, clock);
-    if (options.child_command.empty()) return serve_alone(options, pty, board, trace, clock);
-    return serve_program(options, pty, board, trace, clock);
+    std::optional<WebPage> page;
+    if (serves_page(options)) {
+        survive_closed_browsers();
+        page.emplace(options.board.human == HumanKind::person, options.web_port);
+        std::cerr << "osa-emulator: the board's page is at " << page_address(*page) << std::endl;
+    }
+    WebPage* shown = page ? &*page : nullptr;
+    if (options.child_command.empty()) return serve_alone(options, pty, board, trace, clock, shown);
+    return serve_program(options, pty, board, trace, clock, shown);
 }
 
 // Once the replay has parted from its recording the line goes away: the program's reads fail

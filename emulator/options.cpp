@@ -18,10 +18,16 @@ const char* const usage_text =
     "\n"
     "  --think MS          board computer's thinking time per move (default 1000)\n"
     "  --level N           board computer's maximum search depth, 1-99 (default 64)\n"
-    "  --human KIND        the player in analysis mode: random or engine (default random)\n"
+    "  --human KIND        the player in analysis mode: random, engine, or web: a person\n"
+    "                      on the board's web page (default random)\n"
+    "  --view              serve the web page read-only: the position and the board\n"
+    "                      computer's variation\n"
+    "  --web-port N        the web page's port on 127.0.0.1 (default: a free one)\n"
     "  --human-delay MS    time before the player's move is reported (default 500)\n"
     "  --takeback-every N  every N-th player move is preceded by a take-back (default 0: never)\n"
-    "  --seed N            seed for the player's random choices (default: from the system)\n"
+    "  --seed N            repeat the game: seed for the player's random choices, and every\n"
+    "                      search counted in nodes (400 per ms of --think or --human-delay)\n"
+    "                      rather than timed (default: a seed from the system, timed)\n"
     "  --castling STYLE    castling in search reports: letters (O-O) or squares (e1-g1)\n"
     "  --captures SIGN     captures in search reports: x (e4xd5) or dash (e4-d5) (default x)\n"
     "  --checks KIND       checks in search reports: none or signs (d1-h5+, O-O#) (default none)\n"
@@ -37,7 +43,10 @@ const char* const usage_text =
     "  --help              this text\n"
     "\n"
     "A replay ends with status 3 when a command differs from the recording or the program\n"
-    "ends before the recording's last command; both are reported on standard error.\n";
+    "ends before the recording's last command; both are reported on standard error.\n"
+    "\n"
+    "With --human web or --view the page's address is written to standard error, and also to\n"
+    "standard output after the pty's path when there is no PROGRAM.\n";
 
 namespace {
 
@@ -68,8 +77,11 @@ const std::map<std::string, Setter>& setters() {
                            })},
         {"--human",
          [](EmulatorOptions& o, const std::string& v) -> std::string {
-             if (v != "random" && v != "engine") return "needs random or engine";
-             o.board.human = v == "random" ? HumanKind::random : HumanKind::engine;
+             static const std::map<std::string, HumanKind> kinds{
+                 {"random", HumanKind::random}, {"engine", HumanKind::engine}, {"web", HumanKind::person}};
+             const auto kind = kinds.find(v);
+             if (kind == kinds.end()) return "needs random, engine or web";
+             o.board.human = kind->second;
              return {};
          }},
         {"--castling",
@@ -101,6 +113,7 @@ const std::map<std::string, Setter>& setters() {
              o.trace_path = v;
              return {};
          }},
+        {"--web-port", integer(1, 65535, [](auto& o, long long v) { o.web_port = static_cast<int>(v); })},
         {"--wire-speed", integer(1, 10'000'000, [](auto& o, long long v) { o.wire_baud = v; })},
         {"--replay",
          [](EmulatorOptions& o, const std::string& v) -> std::string {
@@ -112,7 +125,8 @@ const std::map<std::string, Setter>& setters() {
     return table;
 }
 
-bool* replay_flag(EmulatorOptions& options, const std::string& arg) {
+bool* flag_option(EmulatorOptions& options, const std::string& arg) {
+    if (arg == "--view") return &options.view;
     if (arg == "--replay-fast") return &options.replay_fast;
     if (arg == "--replay-gui") return &options.replay_gui;
     if (arg == "--replay-check-gui") return &options.replay_check_gui;
@@ -122,7 +136,7 @@ bool* replay_flag(EmulatorOptions& options, const std::string& arg) {
 // The options of the emulated board have nothing to act on in a replay.
 bool is_board_option(const std::string& arg) {
     static const std::vector<std::string> board{"--think", "--level",  "--human",    "--human-delay", "--takeback-every",
-                                                "--seed",  "--castling", "--captures", "--checks"};
+                                                "--seed",  "--castling", "--captures", "--checks", "--web-port"};
     return std::find(board.begin(), board.end(), arg) != board.end();
 }
 
@@ -134,6 +148,12 @@ std::string replay_conflict(const EmulatorOptions& options, const std::string& b
     if (options.child_command.empty()) return "--replay needs a program after --";
     if (options.replay_check_gui && !options.replay_gui) return "--replay-check-gui needs --replay-gui";
     if (!board_option.empty()) return board_option + " has no effect with --replay: the recording answers";
+    if (options.view) return "--view has no effect with --replay: the recording answers";
+    return {};
+}
+
+std::string page_conflict(const EmulatorOptions& options) {
+    if (options.web_port != 0 && !serves_page(options)) return "--web-port needs --human web or --view";
     return {};
 }
 
@@ -147,6 +167,8 @@ std::string port_variable(const std::string& port) {
         if (name[i] < '0' || name[i] > '9') return {};
     return "OSA_" + name;
 }
+
+bool serves_page(const EmulatorOptions& options) { return options.view || options.board.human == HumanKind::person; }
 
 std::variant<EmulatorOptions, std::string> parse_options(const std::vector<std::string>& args) {
     EmulatorOptions options;
@@ -162,7 +184,7 @@ std::variant<EmulatorOptions, std::string> parse_options(const std::vector<std::
             options.help = true;
             continue;
         }
-        if (bool* flag = replay_flag(options, arg)) {
+        if (bool* flag = flag_option(options, arg)) {
             *flag = true;
             continue;
         }
@@ -173,6 +195,7 @@ std::variant<EmulatorOptions, std::string> parse_options(const std::vector<std::
         if (auto error = setter->second(options, args[++i]); !error.empty()) return arg + " " + error;
     }
     if (auto error = replay_conflict(options, board_option); !error.empty()) return error;
+    if (auto error = page_conflict(options); !error.empty()) return error;
     return options;
 }
 

@@ -19,6 +19,8 @@ struct EmulatorOptions {
     bool replay_fast = false;
     bool replay_gui = false;
     bool replay_check_gui = false;
+    bool view = false;  // the web page, read-only unless a person plays the human there
+    int web_port = 0;   // 0: a free port
     std::vector<std::string> child_command;  // after "--"; empty: serve alone and print the pty path
     bool help = false;
 };
@@ -29,6 +31,9 @@ std::string port_variable(const std::string& port);
 
 // An error message for a bad command line.
 std::variant<EmulatorOptions, std::string> parse_options(const std::vector<std::string>& args);
+
+// Whether the emulator serves its web page.
+bool serves_page(const EmulatorOptions& options);
 
 extern const char* const usage_text;
 

@@ -112,6 +112,7 @@ private:
 bool Searcher::out_of_time() {
     if (cancel_.load(std::memory_order_relaxed)) return stopped_ = true;
     if (!may_stop_ || (nodes_ & 1023) != 0) return stopped_;
+    if (limits_.max_nodes != 0) return stopped_ = nodes_ >= limits_.max_nodes;
     const auto elapsed = std::chrono::steady_clock::now() - started_;
     if (elapsed >= std::chrono::milliseconds(limits_.think_ms)) stopped_ = true;
     return stopped_;

@@ -1,8 +1,9 @@
 // The board computer: iterative-deepening alpha-beta over material and piece-square values,
 // with a quiescence search of captures and a principal variation kept per iteration.
 //
-// A search ends when its depth reaches the level, when its thinking time is used up, or when it
-// is cancelled. An iteration cut short by the clock is thrown away, so the reported variation
+// A search ends when its depth reaches the level, when its thinking time (or, for a search that
+// must repeat, its node count) is used up, or when it is cancelled. An iteration cut short by
+// the clock or the node count is thrown away, so the reported variation
 // always belongs to a completed depth; depth 1 is never cut short, so every search that is not
 // cancelled names a move whenever one exists.
 #pragma once
@@ -23,6 +24,7 @@ inline constexpr int mate_score = 30000;
 struct SearchLimits {
     int max_depth = 64;
     int think_ms = 1000;
+    std::uint64_t max_nodes = 0;  // when set, the node count ends the search instead of the clock
 };
 
 struct SearchProgress {

@@ -101,6 +101,7 @@ private:
         const auto exit_at = ends_.child_exit_fd >= 0 ? watch(ends_.child_exit_fd, POLLIN) : 0;
         const auto to_gui_at = !pending_gui_.empty() ? watch(gui_.to_program.get(), POLLOUT) : 0;
         const auto from_gui_at = gui_.from_program.get() >= 0 ? watch(gui_.from_program.get(), POLLIN) : 0;
+        if (service_.wake_fd() >= 0) watch(service_.wake_fd(), POLLIN);  // handled by the next due output
         if (!wait(fds)) return false;
         if (exit_at && fds[exit_at].revents) return finish_after_exit();
         std::string ignored;

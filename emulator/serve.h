@@ -35,6 +35,9 @@ public:
     virtual std::string due_output(std::int64_t now_ms) = 0;                // bytes for the program
     virtual std::optional<std::int64_t> next_event_in(std::int64_t now_ms) const = 0;
     virtual bool over(std::int64_t) const { return false; }  // serving ends before the program
+    // Readable when something besides the line has work for the service (a person on the web
+    // page); the loop then asks for due output, and the service empties it.
+    virtual int wake_fd() const { return -1; }
     // For a service that also plays the GUI: lines for the program's standard input, and what
     // came on its standard output.
     virtual std::string gui_input() { return {}; }

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that a job needs, and only those that are missing; run as root.
 #
-#   scripts/install-packages.sh build   the programs: a compiler and CMake
+#   scripts/install-packages.sh build   the programs: a compiler, CMake, cpp-httplib for the
+#                                       emulator's web page, and Stockfish to play against there
 #   scripts/install-packages.sh test    also GoogleTest and Google Benchmark
 #   scripts/install-packages.sh ci      also clang for fuzzing, the GUI games, valgrind, the
-#                                       Windows cross build with Wine, and the package check
+#                                       Windows cross build with Wine, the package check, and
+#                                       headless Chromium with Selenium for the page's tests
 set -euo pipefail
 
-build=(cmake g++ make)
+build=(cmake g++ make pkgconf libcpp-httplib-dev stockfish)
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev)
 ci=("${test[@]}" clang libclang-rt-14-dev xboard polyglot pychess xvfb xauth stockfish valgrind
-    mingw-w64 googletest wine wine64 dpkg-dev file man-db lintian)
+    mingw-w64 googletest wine wine64 dpkg-dev file man-db lintian chromium chromium-driver python3-selenium)
 
 case "${1:-}" in
     build) wanted=("${build[@]}") ;;

@@ -90,6 +90,15 @@ TEST(Options, EverySettingIsRead) {
     EXPECT_EQ(o.child_command, (std::vector<std::string>{"prog", "--think", "x"}));
 }
 
+TEST(Options, TheWebPageIsServedForAPersonOrToWatch) {
+    const auto person = parsed({"--human", "web", "--web-port", "8080"});
+    EXPECT_EQ(person.board.human, HumanKind::person);
+    EXPECT_EQ(person.web_port, 8080);
+    EXPECT_TRUE(serves_page(person));
+    EXPECT_TRUE(serves_page(parsed({"--human", "engine", "--view"})));
+    EXPECT_FALSE(serves_page(parsed({"--human", "engine"})));
+}
+
 TEST(Options, UnusableCommandLinesAreRefused) {
     const std::vector<std::vector<std::string>> bad{{"--think"},
                                                     {"--think", "0"},
@@ -103,7 +112,10 @@ TEST(Options, UnusableCommandLinesAreRefused) {
                                                     {"--takeback-every", "-1"},
                                                     {"--bogus"},
                                                     {"--"},
-                                                    {"--seed", "4294967296"}};
+                                                    {"--seed", "4294967296"},
+                                                    {"--web-port", "8080"},
+                                                    {"--view", "--web-port", "0"},
+                                                    {"--view", "--replay", "t", "--", "p"}};
     for (const auto& args : bad) {
         const auto result = parse_options(args);
         EXPECT_TRUE(std::holds_alternative<std::string>(result)) << args.front();
