@@ -1,9 +1,10 @@
 """The emulated board's web page, driven in headless Chromium.
 
-The safety checks talk to a lone emulator with plain HTTP requests. The game is one short game
-of osa-match: Stockfish as White, a person on the page as Black through Quillrand, from a
-position where Black's pawn promotes at once; the test promotes to a knight on the page, refuses
-an illegal drag, reloads the page, and reports a take-back before a move. The figures come from
+The safety checks talk to a lone emulator with plain HTTP requests. The whole game is a fool's
+mate that the person on the page gives as Black through Quillrand, against a scripted White. The
+short game is one of osa-match: Stockfish as White, a person on the page as Black through
+Quillrand, from a position where Black's pawn promotes at once; the test promotes to a knight on
+the page, refuses an illegal drag, reloads the page, and reports a take-back before a move. The figures come from
 Quillrand run directly, with this script as its GUI.
 """
 import select
@@ -30,6 +31,7 @@ BUILD, LOG_DIR = sys.argv[1], sys.argv[2]
 EMULATOR = os.path.join(BUILD, "osa-emulator")
 QUILLRAND = os.path.join(BUILD, "Quillrand")
 MATCH = os.path.join(BUILD, "osa-match")
+SCRIPTED_ENGINE = os.path.join(BUILD, "tests", "fake_uci_engine")
 # Debian puts Stockfish among the games, which root's PATH leaves out.
 STOCKFISH = shutil.which("stockfish") or "/usr/games/stockfish"
 # White to move; Black's pawn on b2 promotes on its first move whatever White plays.
@@ -147,6 +149,30 @@ def safety_checks():
     viewer.wait(timeout=10)
 
 
+def whole_game():
+    port = free_port()
+    pgn = os.path.join(LOG_DIR, "mate-game.pgn")
+    black = f"{EMULATOR} --human web --web-port {port} -- {QUILLRAND}"
+    match = subprocess.Popen([MATCH, "--white", f"{SCRIPTED_ENGINE} script f2f3 g2g4", "--black", black,
+                              "--time", "60000", "--pgn", pgn], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    driver = browser()
+    try:
+        wait_for_port(port, match)
+        driver.get(f"http://127.0.0.1:{port}/")
+        for move in ("e7e5", "d8h4"):
+            waiting(driver)
+            drag_move(driver, move)
+            not_waiting(driver)
+        output, _ = match.communicate(timeout=60)
+    finally:
+        driver.quit()
+        if match.poll() is None:
+            match.kill()
+    check(match.returncode == 0 and "0-1" in output, "a whole game played on the page ends in the person's mate")
+    with open(pgn) as f:
+        check("1. f3 e5 2. g4 Qh4#" in f.read(), "the PGN holds the whole game")
+
+
 def game():
     port = free_port()
     pgn = os.path.join(LOG_DIR, "page-game.pgn")
@@ -259,6 +285,7 @@ def figures():
 
 
 safety_checks()
+whole_game()
 game()
 figures()
 print(f"browser: {results['passed']} passed, {results['failed']} failed")
