@@ -1,13 +1,13 @@
 // The emulated board's page: shows the board as the emulator sends it (server-sent events) and,
 // when a person plays the human here, sends the person's moves. Only the legal moves that the
 // emulator lists are offered; the emulator judges every move again.
-import {Chessboard, COLOR, FEN, INPUT_EVENT_TYPE} from "./cm-chessboard/src/Chessboard.js"
-import {Markers, MARKER_TYPE} from "./cm-chessboard/src/extensions/markers/Markers.js"
-import {PromotionDialog, PROMOTION_DIALOG_RESULT_TYPE} from "./cm-chessboard/src/extensions/promotion-dialog/PromotionDialog.js"
+import {Chessboard, COLOR, FEN, INPUT_EVENT_TYPE} from "./vendor/cm-chessboard/src/Chessboard.js"
+import {Markers, MARKER_TYPE} from "./vendor/cm-chessboard/src/extensions/markers/Markers.js"
+import {PromotionDialog, PROMOTION_DIALOG_RESULT_TYPE} from "./vendor/cm-chessboard/src/extensions/promotion-dialog/PromotionDialog.js"
 
 const board = new Chessboard(document.getElementById("board"), {
     position: FEN.start,
-    assetsUrl: "./cm-chessboard/assets/",
+    assetsUrl: "./vendor/cm-chessboard/assets/",
     style: {animationDuration: 150},
     extensions: [{class: Markers}, {class: PromotionDialog}]
 })
