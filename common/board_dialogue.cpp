@@ -1,7 +1,6 @@
 #include "board_dialogue.h"
 
 #include "console.h"
-#include "platform.h"
 #include "run_trace.h"
 #include "text.h"
 
@@ -52,7 +51,7 @@ std::string exchange_greeting(SerialLine& line, const ReplyReader& read_reply) {
     send_command(line, "ENGLISH");
     // The board needs a moment after the language switch; its answer to it stays waiting and is
     // read together with the answer to "OPEN", up to the first end-of-reply character.
-    pause_ms(250);
+    line.pause(250);
     send_command(line, "OPEN");
     return read_reply(line);
 }

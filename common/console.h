@@ -5,8 +5,11 @@
 // Writes that fail (the GUI closed its end of the pipe) are ignored. Standard error is never written.
 #pragma once
 
+#include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace osa {
 
@@ -23,12 +26,27 @@ void open_console_input();
 // Reads standard input line by line; owned by the command loop.
 class ConsoleInput {
 public:
-    // Waits for one line. At the end of input it returns what was read of an unfinished last line
-    // with status end_of_input, and an empty text with that status on every later call.
+    // The oldest kept line, else waits for one line. At the end of input it returns what was read
+    // of an unfinished last line with status end_of_input, and an empty text with that status on
+    // every later call.
     ConsoleLine read_line();
 
+    // One read of standard input (for when it has bytes): the lines it completes, in order, and at
+    // the end of input the unfinished last line with status end_of_input.
+    std::vector<ConsoleLine> lines_now();
+
+    // A line read ahead, handed out by read_line before any line read after it.
+    void keep(ConsoleLine line) { kept_.push_back(std::move(line)); }
+
 private:
+    // A complete line from the bytes read, recorded in the run trace; nothing without a line end.
+    std::optional<ConsoleLine> complete_line();
+    // The unfinished last line once the input has ended.
+    ConsoleLine last_line();
+
     std::string pending_;  // bytes read that belong to lines not yet returned
+    std::size_t searched_ = 0;  // how much of pending_ holds no line end
+    std::deque<ConsoleLine> kept_;
     bool ended_ = false;
 };
 

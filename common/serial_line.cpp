@@ -23,4 +23,13 @@ void SerialLine::write_line(std::string_view text) {
     trace_bytes(TraceTag::to_board, line);
 }
 
+void SerialLine::await_bytes() {
+    while (wait_for(handle_, static_cast<bool>(console_reader_), std::nullopt) == Woken::console_bytes) console_reader_();
+}
+
+void SerialLine::pause(unsigned milliseconds) {
+    const auto deadline = WaitClock::now() + std::chrono::milliseconds(milliseconds);
+    while (wait_for(-1, static_cast<bool>(console_reader_), deadline) == Woken::console_bytes) console_reader_();
+}
+
 }  // namespace osa

@@ -10,9 +10,11 @@
 #include "serial_settings.h"
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace osa {
 
@@ -56,10 +58,22 @@ public:
     // One read request for up to count bytes (at least 1); waits for at least one byte.
     std::string read(std::size_t count);
 
+    // Waits the given time whatever the board sends meanwhile; its bytes stay waiting.
+    void pause(unsigned milliseconds);
+
+    // With a reader, every wait of the line (its reads and pauses) also wakes when the GUI has
+    // sent bytes and hands them to the reader, then waits on; without one (the default) the
+    // console is left alone while the board works. The reader may end the wait by throwing.
+    void read_console_while_waiting(std::function<void()> reader) { console_reader_ = std::move(reader); }
+
     // Bytes received and not yet read; 0 when the query fails.
     std::int64_t pending_count();
 
 private:
+    // Returns once the board has sent bytes (or the device has failed), serving the console meanwhile.
+    void await_bytes();
+
+    std::function<void()> console_reader_;
     // A POSIX descriptor or a Win32 HANDLE: intptr_t holds either (a HANDLE is a pointer), so this
     // header stays free of the systems' own headers, and -1 means closed on both (no descriptor;
     // INVALID_HANDLE_VALUE). Each platform's file alone converts it.

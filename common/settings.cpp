@@ -26,8 +26,13 @@ void apply_settings_line(Settings& settings, const OwnKeys& own_keys, std::strin
     // An extension that older builds ignore like any unknown key.
     if (take_value(line, "trace=", value)) settings.trace_path = path_value(raw_line);
     if (take_value(line, "baud=", value)) settings.baud_text = value;
+    if (take_value(line, "busy=", value)) settings.busy = busy_mode(value);
     for (const std::string_view key : own_keys)
         if (take_value(line, std::string(key) + "=", value)) settings.own_values.insert_or_assign(std::string(key), value);
+}
+
+BusyMode busy_mode(std::string_view value) {
+    return lower_ascii(value) == "answer" ? BusyMode::answer : BusyMode::wait;
 }
 
 void read_settings_file(Settings& settings, const OwnKeys& own_keys, const std::string& path) {
@@ -37,6 +42,14 @@ void read_settings_file(Settings& settings, const OwnKeys& own_keys, const std::
         if (!line.empty() && line.back() == '\r') line.pop_back();
         apply_settings_line(settings, own_keys, line);
     }
+}
+
+std::optional<std::string> settings_file_path(const std::string& program_folder) {
+    if (std::ifstream("osa.ini", std::ios::binary)) return "osa.ini";
+    if (program_folder.empty()) return std::nullopt;
+    std::string beside_program = program_folder + "/osa.ini";
+    if (std::ifstream(beside_program, std::ios::binary)) return beside_program;
+    return std::nullopt;
 }
 
 std::string own_value(const Settings& settings, std::string_view key) {

@@ -13,10 +13,18 @@
 
 namespace osa {
 
+// What the programs do with the GUI's lines while a command waits on the board: read none of them
+// until it has ended (wait), or answer "isready" at once, end on "quit" and keep the rest (answer).
+enum class BusyMode { wait, answer };
+
+// The value of "busy=": "answer" in any case; every other value keeps the default.
+BusyMode busy_mode(std::string_view value);
+
 struct Settings {
     std::string port_name = "COM1:";
     std::string baud_text = "1200";
     std::optional<std::string> trace_path;  // the run trace that osa.ini names; nothing without a "trace=" line
+    BusyMode busy = BusyMode::wait;
     // The values of the keys that only the program itself reads, by key ("flip"); the last line
     // that names a key wins.
     std::map<std::string, std::string, std::less<>> own_values;
@@ -44,6 +52,10 @@ void apply_settings_line(Settings& settings, const OwnKeys& own_keys, std::strin
 
 // Reads the settings file if it can be opened; otherwise the settings stay as they are.
 void read_settings_file(Settings& settings, const OwnKeys& own_keys, const std::string& path = "osa.ini");
+
+// The settings file to read: osa.ini in the working directory when it can be opened, else the one
+// in the program's folder; nothing when neither can be.
+std::optional<std::string> settings_file_path(const std::string& program_folder);
 
 // The value of one of the program's own keys; empty when osa.ini does not set it.
 std::string own_value(const Settings& settings, std::string_view key);

@@ -18,8 +18,9 @@ struct StartUp {
 // line open and the program's session to follow.
 StartUp start_up(const ProgramProfile& profile, int argc, const char* const* argv, SerialLine& line);
 
-// A program's whole life: start-up, then its session with the board and the GUI. The exit status
-// is 0, or 1 when the serial line to the board has vanished, which the GUI is told in an
+// A program's whole life: start-up, then its session with the board and the GUI. A session ended
+// from outside, or by the GUI while the board was busy, ends through the closing step. The exit
+// status is 0, or 1 when the serial line to the board has vanished, which the GUI is told in an
 // "info string" line.
 using Session = void (*)(SerialLine& line, const Settings& settings);
 int run_program(const ProgramProfile& profile, int argc, const char* const* argv, Session session);

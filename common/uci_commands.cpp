@@ -2,12 +2,51 @@
 
 #include "board_dialogue.h"
 #include "console.h"
+#include "platform.h"
 #include "text.h"
+
+#include <optional>
+#include <utility>
 
 namespace osa {
 
-void run_command_loop(SerialLine& line, const CommandHandler& handle) {
+namespace {
+
+void serve_gui_while_busy(ConsoleInput& console) {
+    for (ConsoleLine& input : console.lines_now()) {
+        switch (while_busy(input)) {
+        case WhileBusy::answer_ready: handle_isready(); break;
+        case WhileBusy::end_now: throw EndRequested("the GUI ended the program while the board was busy");
+        case WhileBusy::keep: console.keep(std::move(input)); break;
+        }
+    }
+}
+
+// The line must not call a reader whose console has gone.
+struct ConsoleServedWhileBusy {
+    SerialLine& line;
+    ConsoleServedWhileBusy(SerialLine& served, ConsoleInput& console) : line(served) {
+        line.read_console_while_waiting([&console] { serve_gui_while_busy(console); });
+    }
+    ~ConsoleServedWhileBusy() { line.read_console_while_waiting(nullptr); }
+    ConsoleServedWhileBusy(const ConsoleServedWhileBusy&) = delete;
+    ConsoleServedWhileBusy& operator=(const ConsoleServedWhileBusy&) = delete;
+};
+
+}  // namespace
+
+// An unfinished last line is no command yet: the end of input that cut it off ends the wait.
+WhileBusy while_busy(const ConsoleLine& input) {
+    if (input.status == ReadStatus::end_of_input) return WhileBusy::end_now;
+    const std::string command = trim_spaces(input.text);
+    if (command == "isready") return WhileBusy::answer_ready;
+    return command == "quit" ? WhileBusy::end_now : WhileBusy::keep;
+}
+
+void run_command_loop(SerialLine& line, BusyMode busy, const CommandHandler& handle) {
     ConsoleInput console;
+    std::optional<ConsoleServedWhileBusy> served;
+    if (busy == BusyMode::answer) served.emplace(line, console);
     for (;;) {
         const ConsoleLine input = console.read_line();
         const std::string command = trim_spaces(input.text);

@@ -1,7 +1,9 @@
 // The UCI commands that both programs answer alike; each program adds its own state changes.
 #pragma once
 
+#include "console.h"
 #include "serial_line.h"
+#include "settings.h"
 
 #include <functional>
 #include <string>
@@ -11,9 +13,15 @@ namespace osa {
 
 // The command loop: one line of the GUI at a time, its spaces trimmed, handed to the program's
 // handler after whatever the board has sent unasked is thrown away. "quit" and the end of input
-// end the loop with the closing step.
+// end the loop with the closing step. With BusyMode::answer the GUI's lines are also read while a
+// command waits on the board: "isready" is answered at once, "quit" and the end of input end the
+// program through the closing step, and every other line is handled after the command, in order.
 using CommandHandler = std::function<void(const std::string& command)>;
-void run_command_loop(SerialLine& line, const CommandHandler& handle);
+void run_command_loop(SerialLine& line, BusyMode busy, const CommandHandler& handle);
+
+// What a line that the GUI sends while the board is busy asks for.
+enum class WhileBusy { answer_ready, end_now, keep };
+WhileBusy while_busy(const ConsoleLine& input);
 
 // "uci": the program's identification lines and the option line, then "NEWGAME" to the board.
 // "uciok" follows only when the board's reply says "New Game": a board that has not started a new

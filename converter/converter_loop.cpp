@@ -66,7 +66,7 @@ void run_converter(SerialLine& line, const Settings& common_settings) {
     LoopState state;
     state.search.uci_pv = settings.uci_pv;
     open_dialogue(line, settings.level_text);
-    run_command_loop(line, [&](const std::string& command) {
+    run_command_loop(line, common_settings.busy, [&](const std::string& command) {
         if (command == "uci") handle_uci(line, settings);
         if (command == "isready") handle_isready();
         if (command == "ucinewgame") handle_ucinewgame(line);

@@ -3,7 +3,6 @@
 #include "board_dialogue.h"
 #include "board_notation.h"
 #include "console.h"
-#include "platform.h"
 #include "pv_notation.h"
 #include "search_report.h"
 
@@ -22,7 +21,7 @@ void start_search(SerialLine& line, SearchState& state) {
 
 // One poll: the board's move once its final report has arrived, otherwise nothing.
 std::optional<std::string> poll_search(SerialLine& line, SearchState& state) {
-    pause_ms(poll_interval_ms);
+    line.pause(poll_interval_ms);
     drain_input(line);
     send_command(line, "SENDINFO");
     const auto report = read_search_report(collect_reply(line));

@@ -5,7 +5,6 @@
 #include "probe.h"
 
 #include "board_dialogue.h"
-#include "platform.h"
 
 #include <chrono>
 
@@ -26,7 +25,7 @@ std::string receive_reply(SerialLine& line, unsigned wait_ms) {
         while (reply_end(received) == std::string::npos && Clock::now() < deadline) {
             const std::int64_t waiting = line.pending_count();
             if (waiting > 0) received += line.read(static_cast<std::size_t>(waiting));
-            else pause_ms(look_interval_ms);
+            else line.pause(look_interval_ms);
         }
     } catch (const SerialLineLost&) {
     }

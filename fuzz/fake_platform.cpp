@@ -47,7 +47,15 @@ bool read_standard_input(std::string& into) {
 
 void write_standard_output(std::string_view) {}
 
-void pause_ms(unsigned) {}
+void catch_ending_signals() {}
+
+// Nothing ever waits: a read finds its bytes at once, a pause is over at once.
+Woken wait_for(std::intptr_t serial_handle, bool console, std::optional<WaitClock::time_point> deadline) {
+    if (deadline) return Woken::deadline;
+    return serial_handle >= 0 || !console ? Woken::serial_bytes : Woken::console_bytes;
+}
+
+std::string program_folder(const char*) { return {}; }
 
 std::string device_for_port(unsigned long) { return "script"; }
 

@@ -3,7 +3,6 @@
 #include "board_dialogue.h"
 #include "console.h"
 #include "move_report.h"
-#include "platform.h"
 #include "text.h"
 
 namespace osa {
@@ -15,7 +14,7 @@ constexpr unsigned board_settling_ms = 1500;
 // Whatever the board says while it settles is no answer to anything and is thrown away.
 void finish_hand_over(SerialLine& line) {
     send_and_await(line, "BOARD ON");
-    pause_ms(board_settling_ms);
+    line.pause(board_settling_ms);
     drain_input(line);
     send_and_await(line, "NORMAL");
 }

@@ -86,7 +86,7 @@ void run_player(SerialLine& line, const Settings& settings) {
     open_dialogue(line);
     PlayerState state;
     state.flip = flip_setting(settings);
-    run_command_loop(line, [&](const std::string& command) {
+    run_command_loop(line, settings.busy, [&](const std::string& command) {
         if (command == "uci") handle_uci(line, state);
         if (command == "isready") handle_isready();
         if (command == "ucinewgame") handle_ucinewgame(line, state);

@@ -1,4 +1,9 @@
-// POSIX side of the platform interface: standard streams, the serial device (termios) and pauses.
+// POSIX side of the platform interface: standard streams, the serial device (termios), the wait
+// and the ending signals.
+//
+// Ending signals: the handler only sets a flag and writes one byte into a pipe of our own (the
+// self-pipe); every wait polls that pipe beside its descriptors, so a signal wakes a wait at once
+// wherever the program stands, and the program unwinds to its closing step from there.
 //
 // Principles: the device is opened non-blocking so that open() never waits for a carrier, then
 // switched back to blocking reads of at least one byte with no inter-byte timer (VMIN 1, VTIME 0).
@@ -13,21 +18,75 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <ctime>
+#include <vector>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace osa {
+namespace {
+
+volatile std::sig_atomic_t ended_from_outside = 0;
+int signal_pipe[2] = {-1, -1};
+
+extern "C" void note_ending_signal(int) {
+    const int saved = errno;
+    ended_from_outside = 1;
+    const char byte = 1;
+    // A full pipe already holds a wake-up; the byte is not needed then.
+    (void)!::write(signal_pipe[1], &byte, 1);
+    errno = saved;
+}
+
+void throw_if_ended() {
+    if (ended_from_outside) throw EndRequested("ended from outside");
+}
+
+// Milliseconds for poll(), rounded up so that a wait never ends before its deadline; -1 for none.
+int poll_timeout(std::optional<WaitClock::time_point> deadline) {
+    if (!deadline) return -1;
+    const auto left = *deadline - WaitClock::now();
+    if (left <= WaitClock::duration::zero()) return 0;
+    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+}
+
+bool ready(const pollfd& watched) { return watched.fd >= 0 && watched.revents != 0; }
+
+}  // namespace
 
 void prepare_standard_streams() { std::signal(SIGPIPE, SIG_IGN); }
+
+void catch_ending_signals() {
+    if (signal_pipe[0] < 0 && ::pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    struct sigaction action{};
+    action.sa_handler = note_ending_signal;
+    sigemptyset(&action.sa_mask);
+    for (const int number : {SIGTERM, SIGHUP, SIGINT}) sigaction(number, &action, nullptr);
+}
+
+Woken wait_for(std::intptr_t serial_handle, bool console, std::optional<WaitClock::time_point> deadline) {
+    pollfd watched[3] = {{signal_pipe[0], POLLIN, 0},
+                         {static_cast<int>(serial_handle), POLLIN, 0},
+                         {console ? STDIN_FILENO : -1, POLLIN, 0}};
+    for (;;) {
+        throw_if_ended();
+        const int count = ::poll(watched, 3, poll_timeout(deadline));
+        // A poll that cannot be made hands over to the read, which reports the failure.
+        if (count < 0 && errno != EINTR) return serial_handle >= 0 || !console ? Woken::serial_bytes : Woken::console_bytes;
+        if (ready(watched[1])) return Woken::serial_bytes;
+        if (ready(watched[2])) return Woken::console_bytes;
+        if (count == 0 && deadline) return Woken::deadline;
+    }
+}
 
 bool read_standard_input(std::string& into) {
     char buffer[4096];
     for (;;) {
+        (void)wait_for(-1, true, std::nullopt);
         const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
         if (got > 0) {
             into.append(buffer, static_cast<std::size_t>(got));
@@ -47,13 +106,17 @@ void write_standard_output(std::string_view bytes) {
     }
 }
 
-void pause_ms(unsigned milliseconds) {
-    timespec remaining{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
-    }
-}
-
 std::string device_for_port(unsigned long port) { return device_path_for_port(port, process_environment); }
+
+std::string program_folder(const char* started_as) {
+    std::vector<char> path(4096);
+    const ssize_t size = ::readlink("/proc/self/exe", path.data(), path.size());
+    std::string program = size > 0 ? std::string(path.data(), static_cast<std::size_t>(size))
+                                   : std::string(started_as != nullptr ? started_as : "");
+    const auto slash = program.rfind('/');
+    if (slash == std::string::npos) return {};
+    return slash == 0 ? std::string("/") : program.substr(0, slash);
+}
 
 namespace {
 
@@ -111,6 +174,7 @@ void SerialLine::write(std::string_view bytes) {
 std::string SerialLine::read(std::size_t count) {
     std::string bytes(count, '\0');
     for (;;) {
+        await_bytes();
         const ssize_t got = ::read(static_cast<int>(handle_), bytes.data(), count);
         if (got > 0) {
             bytes.resize(static_cast<std::size_t>(got));

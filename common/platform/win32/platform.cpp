@@ -5,6 +5,13 @@
 // leaves with exactly one CR LF. A write to a closed pipe fails harmlessly (Windows sends no
 // signal); the failure is ignored.
 //
+// Waits and ending: a console control event (Ctrl-C, Ctrl-Break, the console window closed) sets a
+// flag and an event, and cancels the blocking read that the main thread may be in (a read that is
+// the whole wait: the board's alone, or the GUI's alone), until the main thread has seen the flag.
+// A wait on several sources (the board and the GUI, or a pause that also reads the GUI) cannot
+// block in one read: it looks at the port's queue and the pipe every 10 ms, asleep on the event
+// in between.
+//
 // Serial line: a COM port is opened for exclusive access (share mode 0), as Windows requires of a
 // communications resource; a port that another program holds fails to open like a missing one
 // (status 2), and the result carries GetLastError() and the system's message for it. The port keeps its time-outs unless its reads would
@@ -20,6 +27,8 @@
 #include "serial_settings.h"
 #include "win32_serial.h"
 
+#include <algorithm>
+#include <atomic>
 #include <string>
 #include <utility>
 
@@ -102,24 +111,114 @@ bool reads_can_time_out(HANDLE port) {
     throw SerialLineLost("the serial line to the board failed (Windows error " + error + ")");
 }
 
+std::atomic<bool> ended_from_outside{false};
+HANDLE ending_event = nullptr;
+HANDLE main_thread = nullptr;
+// Held while a read is cancelled, so that no cancel reaches the closing step's write.
+SRWLOCK cancel_lock = SRWLOCK_INIT;
+bool ending_seen = false;
+
+void throw_if_ended() {
+    if (!ended_from_outside) return;
+    AcquireSRWLockExclusive(&cancel_lock);
+    ending_seen = true;
+    ReleaseSRWLockExclusive(&cancel_lock);
+    throw EndRequested("ended from outside");
+}
+
+// True once the main thread has seen the ending; until then its blocking read is cancelled again
+// and again, since it may be just about to begin one.
+bool cancel_main_read() {
+    AcquireSRWLockExclusive(&cancel_lock);
+    const bool seen = ending_seen;
+    if (!seen) CancelSynchronousIo(main_thread);
+    ReleaseSRWLockExclusive(&cancel_lock);
+    return seen;
+}
+
+BOOL WINAPI on_console_control(DWORD type) {
+    ended_from_outside = true;
+    SetEvent(ending_event);
+    for (int tries = 0; tries < 100 && !cancel_main_read(); ++tries) Sleep(10);
+    // Windows ends the process as soon as the handler of these events returns, which would cut the
+    // closing step short; the process ends when main returns, before this pause is over.
+    if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) Sleep(5000);
+    return TRUE;
+}
+
+// A failed query is readiness: the read that follows reports the failure.
+bool port_has_bytes(std::intptr_t handle) {
+    DWORD errors = 0;
+    COMSTAT status{};
+    return !ClearCommError(port_of(handle), &errors, &status) || status.cbInQue > 0;
+}
+
+// Standard input that is no pipe (a console) also counts as ready: its read then waits itself.
+bool console_has_bytes() {
+    DWORD available = 0;
+    return !PeekNamedPipe(GetStdHandle(STD_INPUT_HANDLE), nullptr, 0, nullptr, &available, nullptr) || available > 0;
+}
+
+constexpr DWORD look_interval_ms = 10;
+
+DWORD milliseconds_until(WaitClock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - WaitClock::now()).count();
+    return left <= 0 ? 0 : static_cast<DWORD>(std::min<long long>(left, INFINITE - 1));
+}
+
 }  // namespace
 
 void prepare_standard_streams() {}
 
+void catch_ending_signals() {
+    if (ending_event != nullptr) return;
+    ending_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &main_thread, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
+    SetConsoleCtrlHandler(on_console_control, TRUE);
+}
+
+Woken wait_for(std::intptr_t serial_handle, bool console, std::optional<WaitClock::time_point> deadline) {
+    const bool serial = port_of(serial_handle) != INVALID_HANDLE_VALUE;
+    for (;;) {
+        throw_if_ended();
+        // One source and no deadline: its blocking read is the wait.
+        if (serial != console && !deadline) return serial ? Woken::serial_bytes : Woken::console_bytes;
+        if (serial && port_has_bytes(serial_handle)) return Woken::serial_bytes;
+        if (console && console_has_bytes()) return Woken::console_bytes;
+        DWORD sleep = deadline ? milliseconds_until(*deadline) : INFINITE;
+        if (deadline && sleep == 0) return Woken::deadline;
+        if (serial || console) sleep = std::min(sleep, look_interval_ms);
+        WaitForSingleObject(ending_event, sleep);
+    }
+}
+
 bool read_standard_input(std::string& into) {
+    (void)wait_for(reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE), true, std::nullopt);
     char buffer[4096];
     DWORD got = 0;
     // A closed pipe fails (ERROR_BROKEN_PIPE); the end of a file reads 0 bytes: both end the input.
-    if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) || got == 0) return false;
+    // A read cancelled by a console control event ends the program instead.
+    if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) || got == 0) {
+        throw_if_ended();
+        return false;
+    }
     into.append(buffer, got);
     return true;
 }
 
 void write_standard_output(std::string_view bytes) { write_all(GetStdHandle(STD_OUTPUT_HANDLE), bytes); }
 
-void pause_ms(unsigned milliseconds) { Sleep(milliseconds); }
-
 std::string device_for_port(unsigned long port) { return win32::device_name_for_port(port); }
+
+std::string program_folder(const char* started_as) {
+    char path[MAX_PATH * 4];
+    const DWORD size = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string program = size > 0 && size < sizeof path ? std::string(path, size)
+                                                          : std::string(started_as != nullptr ? started_as : "");
+    const auto separator = program.find_last_of("\\/");
+    return separator == std::string::npos ? std::string() : program.substr(0, separator);
+}
 
 // The line holds the handle from the first step on, so that a failed later step closes it.
 OpenResult SerialLine::open_device(const std::string& device, const SerialSettings& settings) {
@@ -143,8 +242,10 @@ void SerialLine::write(std::string_view bytes) { write_all(port_of(handle_), byt
 std::string SerialLine::read(std::size_t count) {
     std::string bytes(count, '\0');
     for (;;) {
+        await_bytes();
         DWORD got = 0;
         const bool succeeded = ReadFile(port_of(handle_), bytes.data(), static_cast<DWORD>(count), &got, nullptr);
+        if (!succeeded) throw_if_ended();
         const bool may_time_out = succeeded && got == 0 && reads_can_time_out(port_of(handle_));
         switch (win32::read_outcome(succeeded, got, may_time_out)) {
         case win32::ReadOutcome::bytes: bytes.resize(got); return bytes;
