@@ -19,7 +19,7 @@ windows=$(cd "${2:?$usage}" && pwd)
 out=${3:-$(mktemp -d /tmp/osa-wine-logs.XXXXXX)}
 mkdir -p "$out"
 here=$(cd "$(dirname "$0")" && pwd)
-test_programs=(foundation_tests player_tests converter_integration_tests fault_tests)
+test_programs=(foundation_tests player_tests converter_integration_tests fault_tests outside_tests)
 ports=(1 2 3 7)  # COM3 and COM7 come from a start-up test's command line and settings file
 
 for file in "$windows/Quillrand.exe" "$windows/Dorvane.exe" "$windows/osa-doctor.exe" "$linux/osa-emulator" \
