@@ -9,8 +9,8 @@
 // flag and an event, and cancels the blocking read that the main thread may be in (a read that is
 // the whole wait: the board's alone, or the GUI's alone), until the main thread has seen the flag.
 // A wait on several sources (the board and the GUI, or a pause that also reads the GUI) cannot
-// block in one read: it looks at the port's queue and the pipe every 10 ms, asleep on the event
-// in between.
+// block in one read: standard input is then read by a thread of its own, and the port's queue is
+// looked at every 10 ms, asleep on the events in between.
 //
 // Serial line: a COM port is opened for exclusive access (share mode 0), as Windows requires of a
 // communications resource; a port that another program holds fails to open like a missing one
@@ -112,7 +112,7 @@ bool reads_can_time_out(HANDLE port) {
 }
 
 std::atomic<bool> ended_from_outside{false};
-HANDLE ending_event = nullptr;
+HANDLE ending_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);  // set by a console control event
 HANDLE main_thread = nullptr;
 // Held while a read is cancelled, so that no cancel reaches the closing step's write.
 SRWLOCK cancel_lock = SRWLOCK_INIT;
@@ -153,11 +153,60 @@ bool port_has_bytes(std::intptr_t handle) {
     return !ClearCommError(port_of(handle), &errors, &status) || status.cbInQue > 0;
 }
 
-// Standard input that is no pipe (a console) also counts as ready: its read then waits itself.
-bool console_has_bytes() {
-    DWORD available = 0;
-    return !PeekNamedPipe(GetStdHandle(STD_INPUT_HANDLE), nullptr, 0, nullptr, &available, nullptr) || available > 0;
+// Standard input as one read gives it: the bytes and whether the input has ended.
+bool read_once(std::string& into) {
+    char buffer[4096];
+    DWORD got = 0;
+    // A closed pipe fails (ERROR_BROKEN_PIPE); the end of a file reads 0 bytes: both end the input.
+    if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) || got == 0) return false;
+    into.append(buffer, got);
+    return true;
 }
+
+// Once a wait has to watch standard input beside the board or a deadline, a thread of its own
+// reads it (Windows has no wait on an anonymous pipe, and Wine's pipes cannot be peeked into);
+// from then on the main thread takes standard input's bytes from here. The thread only reads.
+struct InputReader {
+    SRWLOCK lock = SRWLOCK_INIT;
+    std::string bytes;
+    bool ended = false;
+    HANDLE ready = nullptr;  // set while bytes or the end wait to be taken
+};
+InputReader input_reader;
+
+DWORD WINAPI read_input_for_ever(void*) {
+    for (bool more = true; more;) {
+        std::string got;
+        more = read_once(got);
+        AcquireSRWLockExclusive(&input_reader.lock);
+        input_reader.bytes += got;
+        input_reader.ended = !more;
+        SetEvent(input_reader.ready);
+        ReleaseSRWLockExclusive(&input_reader.lock);
+    }
+    return 0;
+}
+
+void start_input_reader() {
+    if (input_reader.ready != nullptr) return;
+    input_reader.ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (HANDLE thread = CreateThread(nullptr, 0, read_input_for_ever, nullptr, 0, nullptr)) CloseHandle(thread);
+}
+
+bool input_reader_running() { return input_reader.ready != nullptr; }
+
+// The bytes the reader holds; false once the input has ended and all was taken.
+bool take_from_reader(std::string& into) {
+    AcquireSRWLockExclusive(&input_reader.lock);
+    const bool had = !input_reader.bytes.empty();
+    into += input_reader.bytes;
+    input_reader.bytes.clear();
+    if (!input_reader.ended) ResetEvent(input_reader.ready);
+    ReleaseSRWLockExclusive(&input_reader.lock);
+    return had;
+}
+
+bool reader_has_bytes() { return WaitForSingleObject(input_reader.ready, 0) == WAIT_OBJECT_0; }
 
 constexpr DWORD look_interval_ms = 10;
 
@@ -171,8 +220,7 @@ DWORD milliseconds_until(WaitClock::time_point deadline) {
 void prepare_standard_streams() {}
 
 void catch_ending_signals() {
-    if (ending_event != nullptr) return;
-    ending_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (main_thread != nullptr) return;
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &main_thread, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
     SetConsoleCtrlHandler(on_console_control, TRUE);
@@ -182,29 +230,28 @@ Woken wait_for(std::intptr_t serial_handle, bool console, std::optional<WaitCloc
     const bool serial = port_of(serial_handle) != INVALID_HANDLE_VALUE;
     for (;;) {
         throw_if_ended();
-        // One source and no deadline: its blocking read is the wait.
-        if (serial != console && !deadline) return serial ? Woken::serial_bytes : Woken::console_bytes;
+        // One source and no deadline: its blocking read is the wait, unless the reader thread
+        // already reads standard input.
+        if (serial != console && !deadline && !input_reader_running())
+            return serial ? Woken::serial_bytes : Woken::console_bytes;
+        if (console) start_input_reader();
         if (serial && port_has_bytes(serial_handle)) return Woken::serial_bytes;
-        if (console && console_has_bytes()) return Woken::console_bytes;
+        if (console && reader_has_bytes()) return Woken::console_bytes;
         DWORD sleep = deadline ? milliseconds_until(*deadline) : INFINITE;
         if (deadline && sleep == 0) return Woken::deadline;
-        if (serial || console) sleep = std::min(sleep, look_interval_ms);
-        WaitForSingleObject(ending_event, sleep);
+        if (serial) sleep = std::min(sleep, look_interval_ms);
+        const HANDLE events[] = {ending_event, input_reader.ready};
+        WaitForMultipleObjects(console ? 2 : 1, events, FALSE, sleep);
     }
 }
 
 bool read_standard_input(std::string& into) {
     (void)wait_for(reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE), true, std::nullopt);
-    char buffer[4096];
-    DWORD got = 0;
-    // A closed pipe fails (ERROR_BROKEN_PIPE); the end of a file reads 0 bytes: both end the input.
+    if (input_reader_running()) return take_from_reader(into);
+    if (read_once(into)) return true;
     // A read cancelled by a console control event ends the program instead.
-    if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) || got == 0) {
-        throw_if_ended();
-        return false;
-    }
-    into.append(buffer, got);
-    return true;
+    throw_if_ended();
+    return false;
 }
 
 void write_standard_output(std::string_view bytes) { write_all(GetStdHandle(STD_OUTPUT_HANDLE), bytes); }
