@@ -83,10 +83,34 @@ void long_position_lines(const std::string& name) {
     std::printf("%-9s peak resident memory after them: %ld KiB\n", name.c_str(), peak_resident_kib(program.pid()));
 }
 
+// With busy=answer, from "isready" written to the pipe to "readyok" read back while Dorvane waits
+// for the board's search report.
+void readyok_during_board_wait() {
+    ScriptedBoard board;
+    WorkDir dir;
+    dir.write_file("osa.ini", "busy=answer\n");
+    RunningProgram program = start_greeted("Dorvane", board, dir);
+    program.send_line("go");
+    board.expect("PLAY", ack);
+    board.next_command();  // "SENDINFO", never answered
+    std::vector<double> samples;
+    for (int i = 0; i < 100; ++i) {
+        const auto sent = Clock::now();
+        program.send_line("isready");
+        const std::string answer = program.next_line();
+        samples.push_back(microseconds(Clock::now() - sent));
+        if (answer != "readyok") std::printf("Dorvane   answered \"%s\" to isready during a board wait\n", answer.c_str());
+    }
+    std::sort(samples.begin(), samples.end());
+    std::printf("Dorvane   readyok during a board wait (busy=answer), 100 times: median %.1f us, maximum %.1f us\n",
+                samples[50], samples[99]);
+}
+
 }  // namespace
 }  // namespace osatest
 
 int main() {
+    osatest::readyok_during_board_wait();
     for (const char* name : {"Quillrand", "Dorvane"}) {
         osatest::reply_latency(name);
         osatest::long_position_lines(name);
