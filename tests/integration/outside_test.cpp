@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <vector>
 
 namespace osatest {
 namespace {
@@ -25,33 +26,34 @@ std::string file_text(const std::string& path) {
 struct BoardWait {
     const char* what;
     const char* program;
+    bool in_a_pause;  // else in a read of the board
     std::function<void(ScriptedBoard&, RunningProgram&)> enter;
 };
 
 const BoardWait board_waits[] = {
-    {"prompt after NEWGAME", "Quillrand",
+    {"prompt after NEWGAME", "Quillrand", false,
      [](ScriptedBoard& board, RunningProgram& program) {
          program.send_line("uci");
          for (int line = 0; line < 3; ++line) (void)program.next_line();
          EXPECT_EQ(board.next_command(), "NEWGAME");
      }},
-    {"pause after BOARD ON", "Quillrand",
+    {"pause after BOARD ON", "Quillrand", true,
      [](ScriptedBoard& board, RunningProgram& program) {
          program.send_line("position startpos moves e2e4");
          program.send_line("go");
          for (const char* command : {"BOARD OFF", "MOVE e2-e4", "BOARD ON"}) board.expect(command, ack);
      }},
-    {"human's move", "Quillrand",
+    {"human's move", "Quillrand", false,
      [](ScriptedBoard& board, RunningProgram& program) {
          program.send_line("go");
          board.expect("ANALYSIS", ack);
      }},
-    {"poll pause", "Dorvane",
+    {"poll pause", "Dorvane", true,
      [](ScriptedBoard& board, RunningProgram& program) {
          program.send_line("go");
          board.expect("PLAY", ack);
      }},
-    {"search report", "Dorvane",
+    {"search report", "Dorvane", false,
      [](ScriptedBoard& board, RunningProgram& program) {
          program.send_line("go");
          board.expect("PLAY", ack);
@@ -68,8 +70,10 @@ void expect_closed(ScriptedBoard& board, RunningProgram& program, Clock::time_po
 }
 
 TEST(EndedFromOutside, EachSignalAtIdleAndInEachWaitClosesTheBoardOnce) {
-    if (under_launcher()) GTEST_SKIP() << "Wine turns no POSIX signal into a console control event";
-    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+    // Wine turns SIGINT into the console's Ctrl-C event (the other two end it without one), but
+    // does not cut short a read of the board that the event cancels.
+    const std::vector<int> signals = under_launcher() ? std::vector<int>{SIGINT} : std::vector<int>{SIGTERM, SIGHUP, SIGINT};
+    for (const int signal : signals) {
         for (const char* idle_program : {"Quillrand", "Dorvane"}) {
             ScriptedBoard board;
             WorkDir dir;
@@ -79,6 +83,7 @@ TEST(EndedFromOutside, EachSignalAtIdleAndInEachWaitClosesTheBoardOnce) {
             expect_closed(board, program, sent, std::string(idle_program) + " idle, signal " + std::to_string(signal));
         }
         for (const BoardWait& wait : board_waits) {
+            if (under_launcher() && !wait.in_a_pause) continue;
             ScriptedBoard board;
             WorkDir dir;
             RunningProgram program = start_greeted(wait.program, board, dir);

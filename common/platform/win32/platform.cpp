@@ -6,11 +6,11 @@
 // signal); the failure is ignored.
 //
 // Waits and ending: a console control event (Ctrl-C, Ctrl-Break, the console window closed) sets a
-// flag and an event, and cancels the blocking read that the main thread may be in (a read that is
-// the whole wait: the board's alone, or the GUI's alone), until the main thread has seen the flag.
-// A wait on several sources (the board and the GUI, or a pause that also reads the GUI) cannot
-// block in one read: standard input is then read by a thread of its own, and the port's queue is
-// looked at every 10 ms, asleep on the events in between.
+// flag and an event, and cancels the blocking read of the board that the main thread may be in
+// (a read that is the whole wait), until the main thread has seen the flag. Once the program
+// catches these events, standard input is read by a thread of its own, so that waiting for the GUI
+// is waiting on an event. A wait on the board and the GUI at once, which no single read can be,
+// looks at the port's queue every 10 ms, asleep on the events in between.
 //
 // Serial line: a COM port is opened for exclusive access (share mode 0), as Windows requires of a
 // communications resource; a port that another program holds fails to open like a missing one
@@ -219,11 +219,14 @@ DWORD milliseconds_until(WaitClock::time_point deadline) {
 
 void prepare_standard_streams() {}
 
+// Standard input is read by the reader thread from here on: a wait on an event is cut short by a
+// control event everywhere, a cancelled read of a pipe not under Wine.
 void catch_ending_signals() {
     if (main_thread != nullptr) return;
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &main_thread, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
     SetConsoleCtrlHandler(on_console_control, TRUE);
+    start_input_reader();
 }
 
 Woken wait_for(std::intptr_t serial_handle, bool console, std::optional<WaitClock::time_point> deadline) {
