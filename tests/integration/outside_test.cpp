@@ -146,10 +146,10 @@ TEST(BusyAnswer, OtherLinesWaitForTheCommandAndThePauseKeepsItsLength) {
 }
 
 TEST(BusyAnswer, WithoutTheKeyIsreadyWaitsForTheBestmove) {
-    for (const char* settings : {"", "busy=wait\n", "busy=yes\n"}) {
+    for (const char* settings : {"", "busy=wait\n"}) {
         ScriptedBoard board;
         WorkDir dir;
-        if (*settings != '\0') dir.write_file("osa.ini", settings);
+        dir.write_file("osa.ini", settings);
         RunningProgram program = start_greeted("Dorvane", board, dir);
         program.send_line("go");
         board.expect("PLAY", ack);
