@@ -234,9 +234,9 @@ Woken wait_for(std::intptr_t serial_handle, bool console, std::optional<WaitCloc
     for (;;) {
         throw_if_ended();
         // One source and no deadline: its blocking read is the wait, unless the reader thread
-        // already reads standard input.
-        if (serial != console && !deadline && !input_reader_running())
-            return serial ? Woken::serial_bytes : Woken::console_bytes;
+        // reads standard input.
+        if (serial && !console && !deadline) return Woken::serial_bytes;
+        if (console && !serial && !deadline && !input_reader_running()) return Woken::console_bytes;
         if (console) start_input_reader();
         if (serial && port_has_bytes(serial_handle)) return Woken::serial_bytes;
         if (console && reader_has_bytes()) return Woken::console_bytes;
