@@ -76,7 +76,8 @@ Woken wait_for(std::intptr_t serial_handle, bool console, std::optional<WaitCloc
         throw_if_ended();
         const int count = ::poll(watched, 3, poll_timeout(deadline));
         // A poll that cannot be made hands over to the read, which reports the failure.
-        if (count < 0 && errno != EINTR) return serial_handle >= 0 || !console ? Woken::serial_bytes : Woken::console_bytes;
+        if (count < 0 && errno != EINTR)
+            return serial_handle >= 0 || !console ? Woken::serial_bytes : Woken::console_bytes;
         if (ready(watched[1])) return Woken::serial_bytes;
         if (ready(watched[2])) return Woken::console_bytes;
         if (count == 0 && deadline) return Woken::deadline;
