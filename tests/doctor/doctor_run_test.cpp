@@ -198,6 +198,8 @@ TEST_F(DoctorRun, PortThatDorvaneHoldsIsLockedByIt) {
     const Outcome run = doctor.finish();
     EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_TRUE(has(run.output, "is locked by process " + std::to_string(dorvane.pid()) + " (Dorvane).\n")) << run.output;
+    // Dorvane's own "OPEN" follows its pause whenever the doctor ends; nothing may come after it.
+    EXPECT_EQ(board.next_command(), "OPEN") << "the doctor talked on a port that Dorvane holds";
     EXPECT_TRUE(board.stays_silent(200ms)) << "the doctor talked on a port that Dorvane holds";
 }
 
