@@ -84,6 +84,9 @@ osa_install_component(bridge osa-bridge
   PROGRAMS Quillrand Dorvane osa-doctor
   DOCS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/performance.md
        ${PROJECT_SOURCE_DIR}/docs/troubleshooting.md)
+# The settings that owners get switched on, as an example to copy into an engine's directory.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/osa.ini
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/osa-bridge/examples COMPONENT bridge)
 osa_install_component(emulator osa-emulator
   PROGRAMS osa-emulator osa-match
   DOCS ${PROJECT_SOURCE_DIR}/docs/emulated-board.md)

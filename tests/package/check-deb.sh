@@ -195,7 +195,19 @@ check_doctor() {
     echo "osa-doctor: the emulated board answered; a missing device gives status 1"
 }
 
-# Ten moves of each side: the board computer against a random human, from the installed paths.
+# The example osa.ini switches on what owners need; the game below runs with it.
+check_example_settings() {
+    local example=/usr/share/doc/osa-bridge/examples/osa.ini
+    [ -f "$example" ] || fail "osa-bridge installs no $example"
+    for line in busy=answer reconnect=on pv=uci; do
+        grep -qx "$line" "$example" || fail "$example holds no line $line"
+    done
+    cp "$example" "$work_dir/osa.ini"
+    echo "example osa.ini: busy=answer, reconnect=on, pv=uci"
+}
+
+# Ten moves of each side: the board computer against a random human, from the installed paths,
+# with the example osa.ini.
 play_emulated_game() {
     local game=$work_dir/game.txt status=0
     (cd "$work_dir" && timeout 600 osa-match --max-moves 10 \
@@ -240,6 +252,8 @@ step "The manual pages"
 check_manual_pages
 step "The doctor"
 check_doctor
+step "The example settings"
+check_example_settings
 step "One game on emulated boards"
 play_emulated_game
 step "Removing"

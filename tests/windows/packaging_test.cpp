@@ -1,4 +1,5 @@
-// The sample osa.ini of the Windows zip: its notes match no key, so it gives the defaults.
+// The sample osa.ini of the Windows zip: the default port and speed, and the keys that owners get
+// switched on; its notes match no key.
 #include "converter_loop.h"
 #include "player_loop.h"
 #include "settings.h"
@@ -8,7 +9,7 @@
 namespace osa {
 namespace {
 
-TEST(SampleSettingsFile, GivesTheDefaultsInBothPrograms) {
+TEST(SampleSettingsFile, SwitchesOnWhatOwnersNeedInBothPrograms) {
     for (const ProgramProfile& profile : {player_profile(), converter_profile()}) {
         Settings settings;
         settings.port_name = "unchanged";
@@ -21,6 +22,14 @@ TEST(SampleSettingsFile, GivesTheDefaultsInBothPrograms) {
         EXPECT_EQ(converter_settings(settings).module_name, "");
         EXPECT_EQ(converter_settings(settings).level_text, "");
     }
+    Settings dorvane;
+    read_settings_file(dorvane, converter_profile().own_keys, OSA_SAMPLE_INI);
+    EXPECT_TRUE(converter_settings(dorvane).uci_pv);
+    // The keys of both programs, read as the file's last word on each.
+    Settings both;
+    read_settings_file(both, {"busy", "reconnect"}, OSA_SAMPLE_INI);
+    EXPECT_EQ(own_value(both, "busy"), "answer");
+    EXPECT_EQ(own_value(both, "reconnect"), "on");
 }
 
 }  // namespace
