@@ -2,7 +2,7 @@
 """One chess GUI's habits, played out on Quillrand or Dorvane during a refereed game.
 
     gui_persona.py --persona NAME --program PATH --emulator PATH --folder DIR --log FILE
-                   [--ini FILE] [--board-option OPTION ...] [--readyok before|after]
+                   [--ini FILE] [--board-option OPTION ...] [--readyok before|after] [--uci-pv]
 
 osa-match runs this script as one side's engine and referees the game; the script starts the
 emulated board and the program and stands between the two as the GUI would: it passes the
@@ -19,6 +19,7 @@ match ends with a forfeit; the last line of a good run is "persona NAME: ok". Th
 import argparse
 import os
 import queue
+import re
 import shutil
 import signal
 import subprocess
@@ -38,6 +39,7 @@ SIGTERM_SECONDS = 1  # the programs end within 1 s of a signal
 STDIN_CLOSE_SECONDS = 10  # time to end after the input closed, when the search ends first
 ISREADY_DELAY_SECONDS = 0.1
 CLOSE_DELAY_SECONDS = 0.3
+UCI_MOVE = re.compile(r"[a-h][1-8][a-h][1-8][qrbn]?$")
 CLOSING_GO = 3  # the stdin-close persona closes the program's input in its third search
 BOARD_TRACE_SECONDS = 0.3  # for the emulated board to read and log the program's last command
 
@@ -215,6 +217,13 @@ class Persona:
         self.program = Program(self.command, self.folder, self.port, self.log)
 
     def upstream(self, line):
+        """A line of the program's, on to the match; with --uci-pv every PV move must be a UCI
+        move, which shows that the program found its osa.ini."""
+        words = line.split()
+        if self.args.uci_pv and words[:1] == ["info"] and "pv" in words:
+            moves = words[words.index("pv") + 1:]
+            if not all(UCI_MOVE.match(move) for move in moves):
+                raise Failed("a PV not in UCI notation, so osa.ini was not read: " + line)
         self.log.note("=> " + line)
         sys.stdout.write(line + "\n")
         sys.stdout.flush()
@@ -379,6 +388,7 @@ def parse_args():
     parser.add_argument("--ini")
     parser.add_argument("--board-option", action="append", default=[])
     parser.add_argument("--readyok", choices=("before", "after"))
+    parser.add_argument("--uci-pv", action="store_true")
     return parser.parse_args()
 
 

@@ -28,6 +28,8 @@ side() {
     local persona=${run%:bare} extra=""
     if [ "$run" = "python-chess:bare" ]; then extra="--readyok after"; else extra="--ini $owners_ini"; fi
     if [ "$run" = "python-chess" ]; then extra="$extra --readyok before"; fi
+    # The owners' pv=uci shows in Dorvane's info lines that the program read its osa.ini.
+    if [ "$program" = Dorvane ] && [ "$run" != "python-chess:bare" ]; then extra="$extra --uci-pv"; fi
     mkdir -p "$dir"
     local options=""
     for option in "$@" --trace "$dir/board.trace"; do options="$options --board-option=$option"; done
