@@ -2,14 +2,18 @@
 """One chess GUI's habits, played out on Quillrand or Dorvane during a refereed game.
 
     gui_persona.py --persona NAME --program PATH --emulator PATH --folder DIR --log FILE
-                   [--ini FILE] [--board-option OPTION ...] [--readyok before|after] [--uci-pv]
+                   --board-trace FILE [--ini FILE] [--board-option OPTION ...]
+                   [--readyok before|after] [--uci-pv]
 
 osa-match runs this script as one side's engine and referees the game; the script starts the
 emulated board and the program and stands between the two as the GUI would: it passes the
 match's commands on in the GUI's own manner, adds what the GUI adds, holds the program to the
-GUI's limits, and ends the program as the GUI ends it. The program starts in DIR (with a copy of
---ini there as osa.ini), or, for the persona that starts engines from elsewhere, from a folder
-of its own with the copy of the program and its osa.ini beside it.
+GUI's limits, and ends the program as the GUI ends it; the emulated board's trace then shows
+whether the program closed its dialogue with the board. The program starts in DIR (with a copy
+of --ini there as osa.ini), or, for the persona that starts engines from elsewhere, from a
+folder of its own with the copy of the program and its osa.ini beside it. With --readyok, an
+"isready" sent during a search must be answered before (or after) the "bestmove"; with --uci-pv,
+every PV must be in UCI notation, which shows that the program read the owners' osa.ini.
 
 Every broken limit is a line "FAIL: ..." in the log, and the persona then ends, so that the
 match ends with a forfeit; the last line of a good run is "persona NAME: ok". The runner
@@ -172,7 +176,8 @@ class Persona:
         self.args = args
         self.name = args.persona
         self.log = Log(args.log)
-        self.board = subprocess.Popen([args.emulator] + args.board_option, stdin=subprocess.PIPE,
+        board_command = [args.emulator] + args.board_option + ["--trace", args.board_trace]
+        self.board = subprocess.Popen(board_command, stdin=subprocess.PIPE,
                                       stdout=subprocess.PIPE, stderr=open(args.log + ".board", "w"))
         self.port = self.board.stdout.readline().decode().strip()
         self.folder, self.command = self.engine_place()
@@ -198,20 +203,16 @@ class Persona:
             shutil.copy(self.args.ini, os.path.join(folder, "osa.ini"))
         return folder, [program]
 
-    def board_trace(self):
-        options = self.args.board_option
-        return options[options.index("--trace") + 1] if "--trace" in options else None
-
     def check_board_closed(self, how):
-        """However the program was ended, the board's last command is its one "CLOSE"."""
-        trace = self.board_trace()
-        if trace is None:
-            return
+        """However the program was ended, the board got "CLOSE" once since the program's
+        greeting, and nothing after it."""
         time.sleep(BOARD_TRACE_SECONDS)
-        with open(trace, encoding="latin-1") as entries:
+        with open(self.args.board_trace, encoding="latin-1") as entries:
             commands = [line.split(" <- ", 1)[1].strip() for line in entries if " <- " in line]
-        if commands[-1:] != ["CLOSE"]:
-            raise Failed("after %s the board's last command was %r, not CLOSE" % (how, commands[-1:]))
+        greeting = len(commands) - commands[::-1].index("ENGLISH") if "ENGLISH" in commands else 0
+        since = commands[greeting:]
+        if since[-1:] != ["CLOSE"] or since.count("CLOSE") != 1:
+            raise Failed("after %s the board's commands ended %r, not with one CLOSE" % (how, since[-3:]))
 
     def start_program(self):
         self.program = Program(self.command, self.folder, self.port, self.log)
@@ -385,6 +386,7 @@ def parse_args():
     parser.add_argument("--emulator", required=True)
     parser.add_argument("--folder", required=True)
     parser.add_argument("--log", required=True)
+    parser.add_argument("--board-trace", required=True)
     parser.add_argument("--ini")
     parser.add_argument("--board-option", action="append", default=[])
     parser.add_argument("--readyok", choices=("before", "after"))

@@ -32,9 +32,10 @@ side() {
     if [ "$program" = Dorvane ] && [ "$run" != "python-chess:bare" ]; then extra="$extra --uci-pv"; fi
     mkdir -p "$dir"
     local options=""
-    for option in "$@" --trace "$dir/board.trace"; do options="$options --board-option=$option"; done
+    for option in "$@"; do options="$options --board-option=$option"; done
     echo "/usr/bin/python3 $here/gui_persona.py --persona $persona --program $build/$program" \
-        "--emulator $build/osa-emulator --folder $dir/folder --log $dir/persona.log $extra $options"
+        "--emulator $build/osa-emulator --folder $dir/folder --log $dir/persona.log" \
+        "--board-trace $dir/board.trace $extra $options"
 }
 
 failed=0
