@@ -44,7 +44,7 @@ for run in "${runs[@]}"; do
     white=$(side "$run" Quillrand --human random --human-delay 100 --seed 7)
     black=$(side "$run" Dorvane --think 100 --level 2 --seed 7)
     status=0
-    (cd "$out/$run" && timeout 300 "$build/osa-match" --max-moves 10 --move-timeout 60000 \
+    (cd "$out/$run" && timeout 240 "$build/osa-match" --max-moves 10 --move-timeout 60000 \
         --white "$white" --black "$black" > match.log 2>&1) || status=$?
     verdict="ok"
     [ "$status" -eq 0 ] || verdict="match status $status: $(grep -E '^Result' "$out/$run/match.log" || tail -1 "$out/$run/match.log")"
