@@ -42,6 +42,7 @@ QUIT_GRACE_SECONDS = 5  # Cute Chess kills an engine that is still there 5 s aft
 SIGTERM_SECONDS = 1  # the programs end within 1 s of a signal
 STDIN_CLOSE_SECONDS = 10  # time to end after the input closed, when the search ends first
 ISREADY_DELAY_SECONDS = 0.1
+ANSWER_SECONDS = 0.05  # ample for a "readyok" from a program that reads the GUI meanwhile
 CLOSE_DELAY_SECONDS = 0.3
 UCI_MOVE = re.compile(r"[a-h][1-8][a-h][1-8][qrbn]?$")
 CLOSING_GO = 3  # the stdin-close persona closes the program's input in its third search
@@ -57,8 +58,8 @@ class Log:
         self.file = open(path, "a", buffering=1)
         self.start = time.monotonic()
 
-    def note(self, text):
-        self.file.write("%8.3f %s\n" % (time.monotonic() - self.start, text))
+    def note(self, text, at=None):
+        self.file.write("%8.3f %s\n" % ((at or time.monotonic()) - self.start, text))
 
 
 class Program:
@@ -71,13 +72,14 @@ class Program:
         self.process = subprocess.Popen(command, cwd=cwd, env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE)
         self.lines = queue.Queue()
+        self.arrived = None  # when the line that next_line gave last came
         threading.Thread(target=self._read, daemon=True).start()
         log.note("started %s in %s" % (command[0], cwd))
 
     def _read(self):
         for raw in self.process.stdout:
-            self.lines.put(raw.decode("latin-1").rstrip("\r\n"))
-        self.lines.put(None)
+            self.lines.put((time.monotonic(), raw.decode("latin-1").rstrip("\r\n")))
+        self.lines.put((time.monotonic(), None))
 
     def send(self, line):
         self.log.note("-> " + line)
@@ -90,10 +92,10 @@ class Program:
     def next_line(self, deadline):
         """The program's next line, None at the end of its output, False when the deadline passed."""
         try:
-            line = self.lines.get(timeout=max(0.0, deadline - time.monotonic()))
+            self.arrived, line = self.lines.get(timeout=max(0.0, deadline - time.monotonic()))
         except queue.Empty:
             return False
-        self.log.note("<- " + ("(end of output)" if line is None else line))
+        self.log.note("<- " + ("(end of output)" if line is None else line), self.arrived)
         return line
 
     def close_input(self):
@@ -297,27 +299,30 @@ class Persona:
         self.upstream(self.read_until("bestmove", BESTMOVE_SECONDS, "search", self.upstream))
 
     def go_with_isready(self):
-        """python-chess asks "isready" during the search and wants "readyok" within 10 s."""
+        """python-chess asks "isready" during the search and wants "readyok" within 10 s. With
+        --readyok before, "readyok" must not wait for a "bestmove" that came later than the
+        program needs to answer; with --readyok after, it must come after the "bestmove"."""
         time.sleep(ISREADY_DELAY_SECONDS)
         self.program.send("isready")
         asked = time.monotonic()
-        order = []
+        bestmove_at = []
 
         def seen(line):
             if line.startswith("bestmove"):
-                order.append("bestmove")
-                self.upstream(line)
-            elif line != "readyok":
-                self.upstream(line)
+                bestmove_at.append(self.program.arrived)
+            self.upstream(line)
 
         self.read_until("readyok", READYOK_SECONDS, "answer to isready during a search", seen)
-        order.append("readyok")
-        self.log.note("readyok %.3f s after isready, %s" % (time.monotonic() - asked, " then ".join(order)))
-        if order[0] == "readyok":
+        readyok_after = self.program.arrived - asked
+        if not bestmove_at:
             self.upstream(self.read_until("bestmove", BESTMOVE_SECONDS, "search", self.upstream))
-        expected = self.args.readyok
-        if expected and (order[0] == "readyok") != (expected == "before"):
-            raise Failed("readyok expected %s bestmove, came %s" % (expected, " then ".join(order)))
+            bestmove_at.append(self.program.arrived)
+        bestmove_after = bestmove_at[0] - asked
+        self.log.note("readyok %.3f s, bestmove %.3f s after isready" % (readyok_after, bestmove_after))
+        if self.args.readyok == "before" and readyok_after > bestmove_after > ANSWER_SECONDS:
+            raise Failed("readyok waited for the bestmove, %.3f s after isready" % bestmove_after)
+        if self.args.readyok == "after" and readyok_after < bestmove_after:
+            raise Failed("readyok came before the bestmove")
 
     def go_with_input_closed(self, go_line):
         """The GUI closes the program's input in the middle of a search; the program must end by
