@@ -55,6 +55,7 @@ class Failed(Exception):
 
 class Log:
     def __init__(self, path):
+        self.path = os.path.abspath(path)
         self.file = open(path, "a", buffering=1)
         self.start = time.monotonic()
 
@@ -67,7 +68,8 @@ class Program:
     its own; standard error a pipe that is never read, as GNOME Chess leaves it."""
 
     def __init__(self, command, cwd, port_path, log):
-        env = dict(os.environ, OSA_COM1=port_path)
+        # The run trace beside the persona's log; several starts of the program append to it.
+        env = dict(os.environ, OSA_COM1=port_path, OSA_TRACE=os.path.join(os.path.dirname(log.path), "run.trace"))
         self.log = log
         self.process = subprocess.Popen(command, cwd=cwd, env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE)
