@@ -41,6 +41,8 @@ side() {
 
 failed=0
 for run in "${runs[@]}"; do
+    # A fresh folder: the logs are appended to, and an old "ok" must not count.
+    rm -rf "${out:?}/$run"
     mkdir -p "$out/$run"
     white=$(side "$run" Quillrand --human random --human-delay 100 --seed 7)
     black=$(side "$run" Dorvane --think 100 --level 2 --seed 7)
