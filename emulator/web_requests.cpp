@@ -53,7 +53,10 @@ std::string json_string(std::string_view text) {
 
 std::string json_strings(const std::vector<std::string>& texts) {
     std::string out = "[";
-    for (const auto& text : texts) out += (out.size() > 1 ? "," : "") + json_string(text);
+    for (const auto& text : texts) {
+        if (out.size() > 1) out += ',';
+        out += json_string(text);
+    }
     return out + ']';
 }
 
