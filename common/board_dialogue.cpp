@@ -56,9 +56,12 @@ std::string exchange_greeting(SerialLine& line, const ReplyReader& read_reply) {
     return read_reply(line);
 }
 
+void greet_board(SerialLine& line, const ReplyReader& read_reply) {
+    write_console_line("info string " + trim_spaces(exchange_greeting(line, read_reply)));
+}
+
 void greet_board(SerialLine& line) {
-    const std::string reply = exchange_greeting(line, [](SerialLine& board) { return collect_reply(board); });
-    write_console_line("info string " + trim_spaces(reply));
+    greet_board(line, [](SerialLine& board) { return collect_reply(board); });
 }
 
 void closing_step(SerialLine& line) {

@@ -1,10 +1,12 @@
 #include "position_line.h"
 
 #include "board_notation.h"
+#include "chess.h"
 #include "fen_setup.h"
 #include "text.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace osa {
 namespace {
@@ -24,7 +26,34 @@ std::size_t move_count(std::string_view position_line) {
     return count;
 }
 
+// The words of the move list, in order; none without "moves ".
+std::vector<std::string_view> listed_moves(std::string_view position_line) {
+    std::vector<std::string_view> moves;
+    const auto start = position_line.find("moves ", after_position_word);
+    if (start == std::string_view::npos) return moves;
+    std::string_view rest = position_line.substr(start + 6);
+    while (!rest.empty()) {
+        const auto word_end = std::min(rest.find(' '), rest.size());
+        if (word_end > 0) moves.push_back(rest.substr(0, word_end));
+        rest.remove_prefix(std::min(word_end + 1, rest.size()));
+    }
+    return moves;
+}
+
 }  // namespace
+
+std::optional<std::string> fen_before_last_move(std::string_view position_line) {
+    const PositionLine read = read_position_line(position_line);
+    auto game = read.fen ? chess::Position::from_fen(*read.fen) : chess::Position();
+    if (!game) return std::nullopt;
+    const auto moves = listed_moves(position_line);
+    for (std::size_t i = 0; i + 1 < moves.size(); ++i) {
+        const auto move = chess::parse_uci(*game, moves[i]);
+        if (!move) break;
+        game->make(*move);
+    }
+    return game->fen();
+}
 
 PositionLine read_position_line(std::string_view line) {
     PositionLine result;

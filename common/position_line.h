@@ -24,6 +24,13 @@ PositionLine read_position_line(std::string_view line);
 // "b"), changed once for each move of the move list.
 bool white_to_move_after(std::string_view position_line, const PositionLine& position);
 
+// The position that a board must hold for the GUI's last move of a "position " line to be entered
+// next: the line's start position (startpos, or the FEN after "fen ") with every move but the last
+// made, as a FEN text for the board's setup. A move that is unreadable or illegal ends the replay
+// there: the position reached by the legal moves before it is the answer, since the board can hold
+// no other. Nothing when the FEN is no usable position (bad fields, missing kings).
+std::optional<std::string> fen_before_last_move(std::string_view position_line);
+
 // A "position " line of the GUI, as both programs take it. The GUI repeats the whole game on every
 // such line, and the board already holds all but the last move: a FEN position is set up (with the
 // program's position keyword) only when it differs from the last FEN handed over.

@@ -27,6 +27,8 @@ void apply_settings_line(Settings& settings, const OwnKeys& own_keys, std::strin
     if (take_value(line, "trace=", value)) settings.trace_path = path_value(raw_line);
     if (take_value(line, "baud=", value)) settings.baud_text = value;
     if (take_value(line, "busy=", value)) settings.busy = busy_mode(value);
+    // Also an extension; any value but "on" (in any case) keeps today's end at a lost line.
+    if (take_value(line, "reconnect=", value)) settings.reconnect = lower_ascii(value) == "on";
     for (const std::string_view key : own_keys)
         if (take_value(line, std::string(key) + "=", value)) settings.own_values.insert_or_assign(std::string(key), value);
 }

@@ -25,6 +25,7 @@ struct Settings {
     std::string baud_text = "1200";
     std::optional<std::string> trace_path;  // the run trace that osa.ini names; nothing without a "trace=" line
     BusyMode busy = BusyMode::wait;
+    bool reconnect = false;                 // "reconnect=on": a lost serial line is opened again
     // The values of the keys that only the program itself reads, by key ("flip"); the last line
     // that names a key wins.
     std::map<std::string, std::string, std::less<>> own_values;

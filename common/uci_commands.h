@@ -2,6 +2,7 @@
 #pragma once
 
 #include "console.h"
+#include "reconnection.h"
 #include "serial_line.h"
 #include "settings.h"
 
@@ -16,8 +17,10 @@ namespace osa {
 // end the loop with the closing step. With BusyMode::answer the GUI's lines are also read while a
 // command waits on the board: "isready" is answered at once, "quit" and the end of input end the
 // program through the closing step, and every other line is handled after the command, in order.
+// A lost serial line ends the program, unless the restore is enabled: then the board is brought
+// back (the GUI served meanwhile as with BusyMode::answer) and the command handed over again.
 using CommandHandler = std::function<void(const std::string& command)>;
-void run_command_loop(SerialLine& line, BusyMode busy, const CommandHandler& handle);
+void run_command_loop(SerialLine& line, BusyMode busy, const CommandHandler& handle, const BoardRestore& restore);
 
 // What a line that the GUI sends while the board is busy asks for.
 enum class WhileBusy { answer_ready, end_now, keep };

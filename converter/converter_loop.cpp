@@ -17,11 +17,15 @@ struct LoopState {
     SearchState search;
 };
 
-void open_dialogue(SerialLine& line, const std::string& level_text) {
-    greet_board(line);
+void send_modes(SerialLine& line, const std::string& level_text) {
     send_and_await(line, "BOARD OFF");
     send_and_await(line, "SENDINFO OFF");
     if (level_text.size() == 2) send_and_await(line, "SETLEVEL " + level_text);
+}
+
+void open_dialogue(SerialLine& line, const std::string& level_text) {
+    greet_board(line);
+    send_modes(line, level_text);
 }
 
 std::vector<std::string> identification(const ConverterSettings& settings) {
@@ -66,6 +70,11 @@ void run_converter(SerialLine& line, const Settings& common_settings) {
     LoopState state;
     state.search.uci_pv = settings.uci_pv;
     open_dialogue(line, settings.level_text);
+    LoopState kept;
+    BoardRestore restore = board_restore(common_settings, position_keyword,
+                                         [&](SerialLine& board) { send_modes(board, settings.level_text); });
+    restore.keep_state = [&] { kept = state; };
+    restore.rewind_state = [&] { state = kept; };
     run_command_loop(line, common_settings.busy, [&](const std::string& command) {
         if (command == "uci") handle_uci(line, settings);
         if (command == "isready") handle_isready();
@@ -74,7 +83,7 @@ void run_converter(SerialLine& line, const Settings& common_settings) {
         if (starts_with(command, "setlevel")) handle_setlevel(line, command);
         if (starts_with(command, "position ")) handle_position(line, state, command);
         if (starts_with(command, "go")) handle_go(line, state.search);
-    });
+    }, restore);
 }
 
 }  // namespace osa

@@ -29,10 +29,14 @@ std::uint64_t read_number(std::string_view digits, unsigned base) {
     return number;
 }
 
-void open_dialogue(SerialLine& line) {
-    greet_board(line);
+void send_modes(SerialLine& line) {
     send_and_await(line, "SENDINFO OFF");
     send_and_await(line, "BOARD ON");
+}
+
+void open_dialogue(SerialLine& line) {
+    greet_board(line);
+    send_modes(line);
 }
 
 // A human who played Black in the last game may play White in this one: the side is decided
@@ -86,6 +90,10 @@ void run_player(SerialLine& line, const Settings& settings) {
     open_dialogue(line);
     PlayerState state;
     state.flip = flip_setting(settings);
+    PlayerState kept;
+    BoardRestore restore = board_restore(settings, position_keyword, send_modes);
+    restore.keep_state = [&] { kept = state; };
+    restore.rewind_state = [&] { state = kept; };
     run_command_loop(line, settings.busy, [&](const std::string& command) {
         if (command == "uci") handle_uci(line, state);
         if (command == "isready") handle_isready();
@@ -94,7 +102,7 @@ void run_player(SerialLine& line, const Settings& settings) {
         if (command == "flip") handle_flip(state);
         if (starts_with(command, "position ")) handle_position(line, state, command);
         if (starts_with(command, "go")) handle_go(line, state);
-    });
+    }, restore);
 }
 
 }  // namespace osa

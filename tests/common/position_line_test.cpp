@@ -41,6 +41,27 @@ TEST(PositionLine, AVeryLongMoveListIsReadWhole) {
     EXPECT_EQ(read_position_line(line).last_move, "e2-e4");
 }
 
+TEST(PositionLine, PositionBeforeTheLastMove) {
+    const char* const start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"position startpos", start},
+        {"position startpos moves e2e4", start},
+        {"position startpos moves e2e4  e7e5", "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"},
+        {"position startpos moves e2e4 e7e5 g1f3", "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6 0 2"},
+        {"position fen 4k3/P7/8/8/8/8/8/4K3 w - - 0 1 moves a7a8q e8d7 a8b8", "Q7/3k4/8/8/8/8/8/4K3 w - - 1 2"},
+        {"position fen 4k3/8/8/8/8/8/8/4K3 b - - 0 1", "4k3/8/8/8/8/8/8/4K3 b - - 0 1"},
+        // The moves count as far as they are legal: here e2e5 ends the replay.
+        {"position startpos moves e2e4 e7e5 e2e5 g1f3 b8c6",
+         "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6 0 2"},
+        {"position startpos moves xx e2e4", start},
+        {"position fen 8/8/8/8/8/8/8/8 w - - 0 1 moves e2e4", std::nullopt},
+        {"position fen xyz w - - 0 1 moves e2e4", std::nullopt},
+        // Without "fen " the game starts from the start position.
+        {"position fen", start},
+    };
+    for (const auto& [line, fen] : cases) EXPECT_EQ(fen_before_last_move(line), fen) << line;
+}
+
 TEST(PositionLine, SideToMoveAfterAPositionLine) {
     const std::pair<const char*, bool> cases[] = {
         {"position startpos", true},

@@ -59,6 +59,25 @@ TEST(SettingsFile, PvNotationIsTheConvertersOwnOptIn) {
     EXPECT_FALSE(converter_settings(from_lines(player, {"pv=uci"})).uci_pv);
 }
 
+TEST(SettingsFile, ReconnectIsOnOnlyWhenTheFileSaysOn) {
+    const std::pair<std::vector<const char*>, bool> cases[] = {
+        {{}, false},
+        {{"reconnect=on"}, true},
+        {{" Reconnect = ON "}, true},
+        {{"reconnect=off"}, false},
+        {{"reconnect=1"}, false},
+        {{"reconnect=onx"}, false},
+        {{"reconnect=on", "reconnect=off"}, false},
+        {{"; reconnect=on"}, false},
+    };
+    for (const OwnKeys& own_keys : {player, converter})
+        for (const auto& [lines, on] : cases) {
+            Settings settings;
+            for (const char* line : lines) apply_settings_line(settings, own_keys, line);
+            EXPECT_EQ(settings.reconnect, on) << (lines.empty() ? "no line" : lines.back());
+        }
+}
+
 TEST(SettingsFile, TracePathKeepsItsInnerSpacesInBothPrograms) {
     const std::pair<const char*, const char*> cases[] = {
         {"trace=/tmp/osa.trace", "/tmp/osa.trace"},

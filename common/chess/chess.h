@@ -1,5 +1,5 @@
-// The emulated board's own chess rules: a position with legal move generation, make/unmake,
-// FEN in and out, and the end-of-game tests a referee needs.
+// The rules of chess, shared by the emulated board and the programs: a position with legal move
+// generation, make/unmake, FEN in and out, and the end-of-game tests a referee needs.
 //
 // Squares are numbered a1 = 0, b1 = 1, ... h8 = 63. A piece is its type (1 to 6) plus 8 for
 // Black; 0 is an empty square. Legal moves are found by making each pseudo-legal move and
