@@ -130,13 +130,24 @@ void WorkDir::write_file(const std::string& name, std::string_view content) cons
     file << content;
 }
 
-ScriptedBoard::ScriptedBoard() {
+ScriptedBoard::ScriptedBoard(Path path) {
+    open_pty();
+    device_ = pty_path_;
+    if (path == Path::pty) return;
+    std::string pattern = (std::filesystem::temp_directory_path() / "osa-board-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    link_dir_ = pattern;
+    device_ = link_dir_ + "/board";
+    repoint_link(device_, pty_path_);
+}
+
+void ScriptedBoard::open_pty() {
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) throw std::runtime_error("no pty");
-    device_ = ::ptsname(master_);
+    pty_path_ = ::ptsname(master_);
     // Holding the slave open keeps the master readable before the program opens its end; raw mode
     // so that nothing is echoed before the program has configured the line.
-    slave_ = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    slave_ = ::open(pty_path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios raw{};
     ::tcgetattr(slave_, &raw);
     ::cfmakeraw(&raw);
@@ -146,6 +157,21 @@ ScriptedBoard::ScriptedBoard() {
 ScriptedBoard::~ScriptedBoard() {
     if (master_ >= 0) ::close(master_);
     if (slave_ >= 0) ::close(slave_);
+    std::error_code ignored;
+    if (!link_dir_.empty()) std::filesystem::remove_all(link_dir_, ignored);
+}
+
+void ScriptedBoard::unplug() {
+    hang_up();
+    ::close(slave_);
+    slave_ = -1;
+    received_.clear();
+    std::filesystem::remove(device_);
+}
+
+void ScriptedBoard::plug_in() {
+    open_pty();
+    repoint_link(device_, pty_path_);
 }
 
 bool ScriptedBoard::fill(std::chrono::milliseconds timeout) {

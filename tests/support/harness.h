@@ -47,7 +47,10 @@ private:
 
 class ScriptedBoard {
 public:
-    ScriptedBoard();
+    // Behind a link, the board has a path of its own that stays when the board is unplugged and
+    // plugged in again: the program is given the link.
+    enum class Path { pty, link };
+    explicit ScriptedBoard(Path path = Path::pty);
     ~ScriptedBoard();
     ScriptedBoard(const ScriptedBoard&) = delete;
     ScriptedBoard& operator=(const ScriptedBoard&) = delete;
@@ -62,6 +65,9 @@ public:
     // Checks that the next command is the expected one, then sends the reply bytes.
     void expect(std::string_view command, std::string_view reply = std::string_view("\x17", 1));
     void hang_up();  // closes the master: the device vanishes under the program
+    // Behind a link only: the pty closed and the link removed; then a fresh pty behind the link.
+    void unplug();
+    void plug_in();
     // Sends bytes that the program has not asked for and returns once they wait at its end of the
     // line, so that the program's next step finds them there.
     void send_unasked(std::string_view bytes);
@@ -71,9 +77,12 @@ public:
 
 private:
     bool fill(std::chrono::milliseconds timeout);
+    void open_pty();
     int master_ = -1;
     int slave_ = -1;
     std::string device_;
+    std::string pty_path_;
+    std::string link_dir_;
     std::string received_;
 };
 
