@@ -1,4 +1,5 @@
 // osa-emulator: an emulated chess board with an OSA interface, served on a pseudo-terminal.
+#include <poll.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,6 +15,7 @@
 #include "pty.h"
 #include "recording.h"
 #include "serve.h"
+#include "unplug.h"
 #include "web_service.h"
 
 namespace {
@@ -46,16 +48,28 @@ void survive_closed_browsers() {
 
 std::string page_address(const WebPage& page) { return "http://127.0.0.1:" + std::to_string(page.port()) + "/"; }
 
+// The unplug that ends the coming session, and the command lines counted so far.
+struct Coming {
+    const Unplug* unplug = nullptr;
+    std::int64_t* commands = nullptr;
+};
+
+void serve_line(int master, LineService& service, Wire& wire, const Clock& clock, ServeEnds ends, Coming coming) {
+    if (!coming.unplug) return serve(master, service, wire, clock, ends);
+    UnplugWatch watch(service, *coming.unplug, *coming.commands);
+    serve(master, watch, wire, clock, ends);
+}
+
 // The board answers the line; with a page, the page also shows it and takes the person's moves.
 void serve_board(const EmulatorOptions& options, Pty& pty, Board& board, Trace& trace, const Clock& clock,
-                 ServeEnds ends, WebPage* page) {
+                 ServeEnds ends, WebPage* page, Coming coming = {}) {
     Wire wire(options.wire_baud);
     if (!page) {
         BoardService service(board, trace);
-        return serve(pty.master(), service, wire, clock, ends);
+        return serve_line(pty.master(), service, wire, clock, ends, coming);
     }
     PageService service(board, trace, *page);
-    serve(pty.master(), service, wire, clock, ends);
+    serve_line(pty.master(), service, wire, clock, ends, coming);
 }
 
 // Alone: the pty's path is the first thing written to standard output, for the caller to open,
@@ -79,13 +93,47 @@ int serve_program(const EmulatorOptions& options, Pty& pty, Board& board, Trace&
     return status;
 }
 
+bool ends_within(const ChildProcess& child, std::int64_t ms) {
+    pollfd exit{child.exit_fd(), POLLIN, 0};
+    return ::poll(&exit, 1, static_cast<int>(ms)) > 0;
+}
+
+// With unplugs: the program finds the board through a link of the emulator's own, which names
+// each new pty in turn. Between two sessions the board is away for the unplug's time; a program
+// that ends meanwhile ends the run.
+int serve_program_unplugged(const EmulatorOptions& options, Trace& trace, const Clock& clock, WebPage* page) {
+    const StableLink link;
+    std::optional<Pty> pty(std::in_place);
+    std::optional<Board> board(std::in_place, options.board, clock);
+    link.point_to(pty->slave_path());
+    ChildProcess child(options.child_command, port_variable(options.port), link.path());
+    trace.note(clock(), "started " + options.child_command.front() + " on " + link.path());
+    std::int64_t commands = 0;
+    bool ended = false;
+    for (const Unplug& unplug : options.unplugs) {
+        serve_board(options, *pty, *board, trace, clock, {-1, child.exit_fd()}, page, {&unplug, &commands});
+        if (!unplug_due(unplug, commands, clock())) break;  // the program ended first
+        trace.note(clock(), "unplugged for " + std::to_string(unplug.down_ms) + " ms");
+        link.remove();
+        pty.reset();
+        ended = ends_within(child, unplug.down_ms);
+        if (ended) break;
+        if (unplug.reset) board.emplace(options.board, clock);
+        pty.emplace();
+        link.point_to(pty->slave_path());
+        trace.note(clock(), unplug.reset ? "plugged in again, switched on afresh" : "plugged in again with its game");
+    }
+    if (!ended) serve_board(options, *pty, *board, trace, clock, {-1, child.exit_fd()}, page);
+    const int status = child.wait();
+    trace.note(clock(), "program ended with status " + std::to_string(status));
+    return status;
+}
+
 int run_board(EmulatorOptions options) {
     if (!options.seed_given) options.board.seed = std::random_device{}();
     options.board.repeatable = options.seed_given;
     const Clock clock = steady_clock_since_start();
     Trace trace = options.trace_path.empty() ? Trace() : Trace(options.trace_path);
-    Pty pty;
-    Board board(options.board, clock);
     std::optional<WebPage> page;
     if (serves_page(options)) {
         survive_closed_browsers();
@@ -93,6 +141,9 @@ int run_board(EmulatorOptions options) {
         std::cerr << "osa-emulator: the board's page is at " << page_address(*page) << std::endl;
     }
     WebPage* shown = page ? &*page : nullptr;
+    if (!options.unplugs.empty()) return serve_program_unplugged(options, trace, clock, shown);
+    Pty pty;
+    Board board(options.board, clock);
     if (options.child_command.empty()) return serve_alone(options, pty, board, trace, clock, shown);
     return serve_program(options, pty, board, trace, clock, shown);
 }

@@ -34,6 +34,11 @@ const char* const usage_text =
     "  --port COMn:        the port name whose variable is set: OSA_COMn (default COM1:)\n"
     "  --trace FILE        write every command and reply, with times, to FILE\n"
     "  --wire-speed BAUD   send no faster than a serial line of BAUD (10 bits a byte)\n"
+    "  --unplug WHEN,DOWN_MS[,keep|reset]\n"
+    "                      unplug the board after WHEN command lines (or at WHENms since the\n"
+    "                      start) for DOWN_MS; it comes back with its game (keep) or a fresh\n"
+    "                      one (reset). May be repeated; needs a PROGRAM, which then finds the\n"
+    "                      board through a link of the emulator's own that stays in place"
     "  --replay TRACE      instead of the board, play back the last run recorded in the\n"
     "                      program's run trace TRACE; needs a PROGRAM and no board option\n"
     "  --replay-fast       replay without the recorded delays\n"
@@ -114,6 +119,13 @@ const std::map<std::string, Setter>& setters() {
              return {};
          }},
         {"--web-port", integer(1, 65535, [](auto& o, long long v) { o.web_port = static_cast<int>(v); })},
+        {"--unplug",
+         [](EmulatorOptions& o, const std::string& v) -> std::string {
+             const auto unplug = parse_unplug(v);
+             if (!unplug) return "needs WHEN,DOWN_MS[,keep|reset] such as 60,2000 or 9000ms,1500,reset";
+             o.unplugs.push_back(*unplug);
+             return {};
+         }},
         {"--wire-speed", integer(1, 10'000'000, [](auto& o, long long v) { o.wire_baud = v; })},
         {"--replay",
          [](EmulatorOptions& o, const std::string& v) -> std::string {
@@ -146,6 +158,7 @@ std::string replay_conflict(const EmulatorOptions& options, const std::string& b
         return "--replay-fast, --replay-gui and --replay-check-gui need --replay";
     if (!replay) return {};
     if (options.child_command.empty()) return "--replay needs a program after --";
+    if (!options.unplugs.empty()) return "--unplug has no effect with --replay";
     if (options.replay_check_gui && !options.replay_gui) return "--replay-check-gui needs --replay-gui";
     if (!board_option.empty()) return board_option + " has no effect with --replay: the recording answers";
     if (options.view) return "--view has no effect with --replay: the recording answers";
@@ -158,6 +171,31 @@ std::string page_conflict(const EmulatorOptions& options) {
 }
 
 }  // namespace
+
+std::optional<Unplug> parse_unplug(const std::string& text) {
+    std::vector<std::string> fields;
+    for (std::size_t start = 0;;) {
+        const auto comma = text.find(',', start);
+        fields.push_back(text.substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    if (fields.size() < 2 || fields.size() > 3) return std::nullopt;
+    Unplug unplug;
+    std::string when = fields[0];
+    unplug.by_time = when.ends_with("ms");
+    if (unplug.by_time) when.resize(when.size() - 2);
+    const auto at = parse_number(when, unplug.by_time ? 0 : 1, 86'400'000);
+    const auto down = parse_number(fields[1], 0, 3'600'000);
+    if (!at || !down) return std::nullopt;
+    unplug.at = *at;
+    unplug.down_ms = *down;
+    if (fields.size() == 3) {
+        if (fields[2] != "reset" && fields[2] != "keep") return std::nullopt;
+        unplug.reset = fields[2] == "reset";
+    }
+    return unplug;
+}
 
 std::string port_variable(const std::string& port) {
     std::string name = port;
@@ -195,6 +233,7 @@ std::variant<EmulatorOptions, std::string> parse_options(const std::vector<std::
         if (auto error = setter->second(options, args[++i]); !error.empty()) return arg + " " + error;
     }
     if (auto error = replay_conflict(options, board_option); !error.empty()) return error;
+    if (!options.unplugs.empty() && options.child_command.empty()) return "--unplug needs a program after --";
     if (auto error = page_conflict(options); !error.empty()) return error;
     return options;
 }

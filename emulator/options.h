@@ -1,6 +1,8 @@
 // The emulator's command line.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -8,6 +10,17 @@
 #include "board.h"
 
 namespace osa::board {
+
+// The board unplugged once: "--unplug".
+struct Unplug {
+    bool by_time = false;  // at: milliseconds since the start; otherwise command lines since the start
+    std::int64_t at = 0;
+    std::int64_t down_ms = 0;
+    bool reset = false;    // the board comes back with a fresh game
+};
+
+// "60,2000" (after the 60th command line, for 2 s), "9000ms,1500,reset"; nothing when unusable.
+std::optional<Unplug> parse_unplug(const std::string& text);
 
 struct EmulatorOptions {
     BoardOptions board;
@@ -21,6 +34,7 @@ struct EmulatorOptions {
     bool replay_check_gui = false;
     bool view = false;  // the web page, read-only unless a person plays the human there
     int web_port = 0;   // 0: a free port
+    std::vector<Unplug> unplugs;  // in the order given; each counts from the start
     std::vector<std::string> child_command;  // after "--"; empty: serve alone and print the pty path
     bool help = false;
 };

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <sstream>
 
@@ -212,6 +213,90 @@ TEST_P(TracedGame, BothSidesAreTheSameWithATraceAndTheTraceHoldsThemAll) {
 
 INSTANTIATE_TEST_SUITE_P(Programs, TracedGame,
                          testing::Values(GameCase{"Dorvane", dorvane_game}, GameCase{"Quillrand", quillrand_game}),
+                         [](const auto& info) { return std::string(info.param.program); });
+
+// A game with reconnect=on and the board unplugged twice: once keeping its game, once switched
+// off and on. The GUI plays at random until the game ends by the rules; every "bestmove" must be
+// legal, and after each return the board's log shows the greeting and the position set up again.
+struct UnpluggedCase {
+    const char* program;
+    std::vector<std::string> board_options;
+};
+
+void PrintTo(const UnpluggedCase& game, std::ostream* out) { *out << game.program; }
+
+// The board's commands after each return, up to the next "go" command of the program: PLAY or a
+// MOVE for Dorvane, ANALYSIS for Quillrand.
+std::vector<std::vector<std::string>> commands_after_returns(const std::string& log) {
+    std::vector<std::vector<std::string>> returns;
+    std::istringstream lines(log);
+    bool gathering = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("-- plugged in again")) {
+            returns.emplace_back();
+            gathering = true;
+        }
+        if (!gathering || !line.starts_with("<- ")) continue;
+        const std::string command = line.substr(3);
+        returns.back().push_back(command);
+        gathering = command != "PLAY" && !command.starts_with("MOVE ") && command != "ANALYSIS";
+    }
+    return returns;
+}
+
+bool holds(const std::vector<std::string>& commands, const std::string& command) {
+    return std::find(commands.begin(), commands.end(), command) != commands.end();
+}
+
+class UnpluggedGame : public testing::TestWithParam<UnpluggedCase> {};
+
+TEST_P(UnpluggedGame, EndsByTheRulesWithTheBoardSetUpAfterEachReturn) {
+    if (under_launcher()) GTEST_SKIP() << "the emulated board runs the Linux programs";
+    const UnpluggedCase& game = GetParam();
+    const bool dorvane = std::string_view(game.program) == "Dorvane";
+    WorkDir dir;
+    dir.write_file("osa.ini", "reconnect = on\n");
+    std::vector<std::string> options = game.board_options;
+    GuiSide gui(game.program, dir, options);
+    open_game(gui);
+    Position position;
+    std::mt19937 choose(7);
+    std::string moves;
+    int played = 0;
+    while (!decided(position) && played < 400) {
+        if (!dorvane || played > 0) {
+            const std::string own = random_move(position, choose);
+            play(position, own);
+            moves += " " + own;
+            if (decided(position)) break;
+        }
+        if (!program_moves(gui, position, moves)) break;
+        ++played;
+    }
+    const GameRun run = gui.finish(position, played);
+    EXPECT_NE(run.result, "*") << run.gui_out;
+    // One "bestmove" for each "go", however often the board went away during one.
+    EXPECT_EQ(board_lines(run.gui_out, "bestmove ", "").size(), static_cast<std::size_t>(run.moves));
+    const auto returns = commands_after_returns(run.board_log);
+    ASSERT_EQ(returns.size(), 2u) << run.board_log;
+    for (const auto& commands : returns) {
+        ASSERT_GE(commands.size(), 2u);
+        EXPECT_EQ(commands[0], "ENGLISH");
+        EXPECT_EQ(commands[1], "OPEN");
+        EXPECT_TRUE(holds(commands, "SETUP") && holds(commands, "NORMAL")) << run.board_log;
+    }
+    RecordProperty("moves", run.moves);
+    RecordProperty("result", run.result);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, UnpluggedGame,
+                         testing::Values(UnpluggedCase{"Dorvane",
+                                                       {"--seed", "5", "--think", "5000", "--level", "2", "--unplug",
+                                                        "20,1500,keep", "--unplug", "45,1200,reset"}},
+                                         UnpluggedCase{"Quillrand",
+                                                       {"--seed", "5", "--human", "engine", "--level", "2",
+                                                        "--human-delay", "0", "--unplug", "40,1500,keep", "--unplug",
+                                                        "100,1200,reset"}}),
                          [](const auto& info) { return std::string(info.param.program); });
 
 }  // namespace
