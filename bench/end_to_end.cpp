@@ -106,6 +106,35 @@ void readyok_during_board_wait() {
                 samples[50], samples[99]);
 }
 
+// With reconnect=on: the CPU that 10 s of a vanished board cost, and the time from the device's
+// return to the line that says the board is back (the greeting, the mode commands and the position
+// setup answered at once).
+void reconnect_figures(const std::string& name) {
+    ScriptedBoard board(ScriptedBoard::Path::link);
+    WorkDir dir;
+    dir.write_file("osa.ini", "reconnect=on\n");
+    RunningProgram program = start_greeted(name, board, dir);
+    program.send_line("position startpos moves e2e4 e7e5");
+    program.send_line("go");
+    while (board.next_command() != "MOVE e7-e5") board.send(ack);
+    board.unplug();
+    program.next_line();  // the line that says the board is lost
+    const auto before = cpu_time(program.pid());
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    const auto outage_cpu = cpu_time(program.pid()) - before;
+    board.plug_in();
+    const auto returned = Clock::now();
+    for (std::string line; !line.ends_with(" is back") && !line.ends_with("<eof>");) {
+        const std::string command = board.next_command(20ms);
+        if (command == "OPEN") board.send("Board" + std::string(1, etb));
+        else if (command != "<timeout>" && command != "ENGLISH") board.send(ack);
+        line = program.next_line(1ms);
+    }
+    std::printf("%-9s reconnect: CPU during a 10 s outage %lld us; from the device's return to the board-back line "
+                "%.0f ms\n",
+                name.c_str(), static_cast<long long>(outage_cpu.count()), microseconds(Clock::now() - returned) / 1000);
+}
+
 }  // namespace
 }  // namespace osatest
 
@@ -115,5 +144,6 @@ int main() {
         osatest::reply_latency(name);
         osatest::long_position_lines(name);
         osatest::silent_board_cpu(name);
+        osatest::reconnect_figures(name);
     }
 }

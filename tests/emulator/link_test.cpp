@@ -99,6 +99,34 @@ TEST(Options, TheWebPageIsServedForAPersonOrToWatch) {
     EXPECT_FALSE(serves_page(parsed({"--human", "engine"})));
 }
 
+TEST(Options, UnplugsAtACommandCountOrATime) {
+    struct Case {
+        const char* text;
+        std::optional<Unplug> unplug;
+    };
+    const Case cases[] = {
+        {"20,1000", Unplug{false, 20, 1000, false}},
+        {"9000ms,1500,reset", Unplug{true, 9000, 1500, true}},
+        {"0ms,0,keep", Unplug{true, 0, 0, false}},
+        {"0,1000", std::nullopt},
+        {"20", std::nullopt},
+        {"20,1000,off", std::nullopt},
+        {"20,1000,keep,x", std::nullopt},
+        {"20s,1000", std::nullopt},
+        {"20,-1", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const auto unplug = parse_unplug(c.text);
+        ASSERT_EQ(unplug.has_value(), c.unplug.has_value()) << c.text;
+        if (!unplug) continue;
+        EXPECT_EQ(unplug->by_time, c.unplug->by_time) << c.text;
+        EXPECT_EQ(unplug->at, c.unplug->at) << c.text;
+        EXPECT_EQ(unplug->down_ms, c.unplug->down_ms) << c.text;
+        EXPECT_EQ(unplug->reset, c.unplug->reset) << c.text;
+    }
+    EXPECT_EQ(parsed({"--unplug", "20,1000", "--unplug", "5000ms,10", "--", "p"}).unplugs.size(), 2u);
+}
+
 TEST(Options, UnusableCommandLinesAreRefused) {
     const std::vector<std::vector<std::string>> bad{{"--think"},
                                                     {"--think", "0"},
@@ -115,7 +143,9 @@ TEST(Options, UnusableCommandLinesAreRefused) {
                                                     {"--seed", "4294967296"},
                                                     {"--web-port", "8080"},
                                                     {"--view", "--web-port", "0"},
-                                                    {"--view", "--replay", "t", "--", "p"}};
+                                                    {"--view", "--replay", "t", "--", "p"},
+                                                    {"--unplug", "20,1000"},
+                                                    {"--unplug", "20,1000", "--replay", "t", "--", "p"}};
     for (const auto& args : bad) {
         const auto result = parse_options(args);
         EXPECT_TRUE(std::holds_alternative<std::string>(result)) << args.front();
