@@ -106,6 +106,17 @@ void open_game(GuiSide& gui) {
 
 constexpr int move_limit = 40;
 
+// How a game is played beyond the defaults: more board options, and a longer game.
+struct GameSetting {
+    std::vector<std::string> board_options;
+    int limit = move_limit;
+};
+
+std::vector<std::string> with(std::vector<std::string> options, const GameSetting& setting) {
+    options.insert(options.end(), setting.board_options.begin(), setting.board_options.end());
+    return options;
+}
+
 // The GUI hands the game so far to the program and plays the move it answers; false, and a
 // failure, when that move is not legal.
 bool program_moves(GuiSide& gui, Position& position, std::string& moves) {
@@ -122,14 +133,14 @@ bool program_moves(GuiSide& gui, Position& position, std::string& moves) {
 }
 
 // The board computer plays White; the GUI answers with random moves.
-GameRun dorvane_game(const WorkDir& dir) {
-    GuiSide gui("Dorvane", dir, {"--seed", "5", "--think", "5000", "--level", "2"});
+GameRun dorvane_game(const WorkDir& dir, const GameSetting& setting) {
+    GuiSide gui("Dorvane", dir, with({"--seed", "5", "--think", "5000", "--level", "2"}, setting));
     open_game(gui);
     Position position;
     std::mt19937 choose(11);
     std::string moves;
     int played = 0;
-    while (played < move_limit && !decided(position)) {
+    while (played < setting.limit && !decided(position)) {
         if (!program_moves(gui, position, moves)) break;
         ++played;
         if (decided(position)) break;
@@ -142,15 +153,16 @@ GameRun dorvane_game(const WorkDir& dir) {
 
 // The GUI's engine plays White at random; the human on the board plays Black with the emulator's
 // own search, taking back now and then.
-GameRun quillrand_game(const WorkDir& dir) {
+GameRun quillrand_game(const WorkDir& dir, const GameSetting& setting) {
     GuiSide gui("Quillrand", dir,
-                {"--seed", "5", "--human", "engine", "--level", "2", "--human-delay", "0", "--takeback-every", "5"});
+                with({"--seed", "5", "--human", "engine", "--level", "2", "--human-delay", "0", "--takeback-every", "5"},
+                     setting));
     open_game(gui);
     Position position;
     std::mt19937 choose(11);
     std::string moves;
     int played = 0;
-    while (played < move_limit && !decided(position)) {
+    while (played < setting.limit && !decided(position)) {
         const std::string own = random_move(position, choose);
         play(position, own);
         moves += " " + own;
@@ -183,7 +195,7 @@ void expect_trace_holds_the_game(const std::string& trace_path, const GameRun& r
 
 struct GameCase {
     const char* program;
-    GameRun (*play)(const WorkDir&);
+    GameRun (*play)(const WorkDir&, const GameSetting&);
 };
 
 void PrintTo(const GameCase& game, std::ostream* out) { *out << game.program; }
@@ -194,10 +206,10 @@ TEST_P(TracedGame, BothSidesAreTheSameWithATraceAndTheTraceHoldsThemAll) {
     if (under_launcher()) GTEST_SKIP() << "the emulated board runs the Linux programs";
     const GameCase& game = GetParam();
     WorkDir plain;
-    const GameRun without_trace = game.play(plain);
+    const GameRun without_trace = game.play(plain, {});
     WorkDir traced;
     traced.write_file("osa.ini", "trace = game.trace\n");
-    const GameRun with_trace = game.play(traced);
+    const GameRun with_trace = game.play(traced, {});
 
     EXPECT_GE(without_trace.moves, 10) << without_trace.gui_out;
     EXPECT_EQ(with_trace.moves, without_trace.moves);
@@ -216,87 +228,34 @@ INSTANTIATE_TEST_SUITE_P(Programs, TracedGame,
                          [](const auto& info) { return std::string(info.param.program); });
 
 // A game with reconnect=on and the board unplugged twice: once keeping its game, once switched
-// off and on. The GUI plays at random until the game ends by the rules; every "bestmove" must be
-// legal, and after each return the board's log shows the greeting and the position set up again.
-struct UnpluggedCase {
-    const char* program;
-    std::vector<std::string> board_options;
-};
-
-void PrintTo(const UnpluggedCase& game, std::ostream* out) { *out << game.program; }
-
-// The board's commands after each return, up to the next "go" command of the program: PLAY or a
-// MOVE for Dorvane, ANALYSIS for Quillrand.
-std::vector<std::vector<std::string>> commands_after_returns(const std::string& log) {
-    std::vector<std::vector<std::string>> returns;
-    std::istringstream lines(log);
-    bool gathering = false;
-    for (std::string line; std::getline(lines, line);) {
-        if (line.starts_with("-- plugged in again")) {
-            returns.emplace_back();
-            gathering = true;
-        }
-        if (!gathering || !line.starts_with("<- ")) continue;
-        const std::string command = line.substr(3);
-        returns.back().push_back(command);
-        gathering = command != "PLAY" && !command.starts_with("MOVE ") && command != "ANALYSIS";
-    }
-    return returns;
-}
-
-bool holds(const std::vector<std::string>& commands, const std::string& command) {
-    return std::find(commands.begin(), commands.end(), command) != commands.end();
-}
-
-class UnpluggedGame : public testing::TestWithParam<UnpluggedCase> {};
+// off and on. It is played until it ends by the rules; every "bestmove" must be legal (the GUI
+// side fails on any other), one for each "go", and after each return the board's log shows the
+// greeting and the position set up before the next move goes in.
+class UnpluggedGame : public testing::TestWithParam<GameCase> {};
 
 TEST_P(UnpluggedGame, EndsByTheRulesWithTheBoardSetUpAfterEachReturn) {
     if (under_launcher()) GTEST_SKIP() << "the emulated board runs the Linux programs";
-    const UnpluggedCase& game = GetParam();
-    const bool dorvane = std::string_view(game.program) == "Dorvane";
     WorkDir dir;
     dir.write_file("osa.ini", "reconnect = on\n");
-    std::vector<std::string> options = game.board_options;
-    GuiSide gui(game.program, dir, options);
-    open_game(gui);
-    Position position;
-    std::mt19937 choose(7);
-    std::string moves;
-    int played = 0;
-    while (!decided(position) && played < 400) {
-        if (!dorvane || played > 0) {
-            const std::string own = random_move(position, choose);
-            play(position, own);
-            moves += " " + own;
-            if (decided(position)) break;
-        }
-        if (!program_moves(gui, position, moves)) break;
-        ++played;
-    }
-    const GameRun run = gui.finish(position, played);
+    const GameRun run = GetParam().play(dir, {{"--unplug", "20,1500,keep", "--unplug", "45,1200,reset"}, 400});
     EXPECT_NE(run.result, "*") << run.gui_out;
-    // One "bestmove" for each "go", however often the board went away during one.
     EXPECT_EQ(board_lines(run.gui_out, "bestmove ", "").size(), static_cast<std::size_t>(run.moves));
-    const auto returns = commands_after_returns(run.board_log);
-    ASSERT_EQ(returns.size(), 2u) << run.board_log;
-    for (const auto& commands : returns) {
-        ASSERT_GE(commands.size(), 2u);
-        EXPECT_EQ(commands[0], "ENGLISH");
-        EXPECT_EQ(commands[1], "OPEN");
-        EXPECT_TRUE(holds(commands, "SETUP") && holds(commands, "NORMAL")) << run.board_log;
+    const std::string log = run.board_log;
+    std::size_t returns = 0;
+    for (auto back = log.find("-- plugged in again"); back != std::string::npos; back = log.find("-- plugged", back + 1)) {
+        ++returns;
+        const std::string after = log.substr(log.find('\n', back) + 1);
+        EXPECT_TRUE(after.starts_with("<- ENGLISH\n")) << after.substr(0, 200);
+        const auto next_move = std::min(after.find("<- MOVE "), after.find("<- ANALYSIS"));
+        EXPECT_LT(after.find("<- SETUP\n"), next_move) << after.substr(0, 400);
     }
+    EXPECT_EQ(returns, 2u) << log;
     RecordProperty("moves", run.moves);
     RecordProperty("result", run.result);
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, UnpluggedGame,
-                         testing::Values(UnpluggedCase{"Dorvane",
-                                                       {"--seed", "5", "--think", "5000", "--level", "2", "--unplug",
-                                                        "20,1500,keep", "--unplug", "45,1200,reset"}},
-                                         UnpluggedCase{"Quillrand",
-                                                       {"--seed", "5", "--human", "engine", "--level", "2",
-                                                        "--human-delay", "0", "--unplug", "40,1500,keep", "--unplug",
-                                                        "100,1200,reset"}}),
+                         testing::Values(GameCase{"Dorvane", dorvane_game}, GameCase{"Quillrand", quillrand_game}),
                          [](const auto& info) { return std::string(info.param.program); });
 
 }  // namespace
