@@ -138,6 +138,26 @@ TEST_P(LostLine, TheBoardIsRestoredAndTheCommandRepeated) {
     EXPECT_EQ(program.rest_of_output(), "");
 }
 
+// While the board is away the GUI is answered as with busy=answer, also without it.
+TEST(Reconnect, WhileTheBoardIsAwayIsreadyIsAnsweredAndQuitEnds) {
+    if (under_launcher()) GTEST_SKIP() << "Wine's ReadFile spins on a pseudo-terminal whose other end has closed";
+    for (const char* name : {"Quillrand", "Dorvane"}) {
+        ScriptedBoard board(ScriptedBoard::Path::link);
+        WorkDir dir;
+        dir.write_file("osa.ini", "reconnect=on\r\n");
+        RunningProgram program = start_greeted(name, board, dir);
+        program.send_line("board");
+        EXPECT_EQ(board.next_command(), "POSITION") << name;
+        board.unplug();
+        EXPECT_TRUE(program.next_line().ends_with("; reopening COM1: once a second")) << name;
+        program.send_line("isready");
+        EXPECT_EQ(program.next_line(200ms), "readyok") << name;
+        program.send_line("quit");
+        EXPECT_EQ(program.wait_exit(1s), 0) << name;
+        EXPECT_EQ(program.rest_of_output(), "") << name;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Reconnect, LostLine, testing::ValuesIn(lost_line_cases),
                          [](const auto& info) { return std::string(info.param.name); });
 
