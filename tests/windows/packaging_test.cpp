@@ -18,6 +18,7 @@ TEST(SampleSettingsFile, SwitchesOnWhatOwnersNeedInBothPrograms) {
         EXPECT_EQ(settings.port_name, "COM1:");
         EXPECT_EQ(settings.baud_text, "1200");
         EXPECT_EQ(settings.busy, BusyMode::answer);
+        EXPECT_TRUE(settings.reconnect);
         EXPECT_EQ(flip_setting(settings), 0);
         EXPECT_EQ(converter_settings(settings).engine_name, "");
         EXPECT_EQ(converter_settings(settings).module_name, "");
@@ -26,9 +27,6 @@ TEST(SampleSettingsFile, SwitchesOnWhatOwnersNeedInBothPrograms) {
     Settings dorvane;
     read_settings_file(dorvane, converter_profile().own_keys, OSA_SAMPLE_INI);
     EXPECT_TRUE(converter_settings(dorvane).uci_pv);
-    Settings reconnect;
-    read_settings_file(reconnect, {"reconnect"}, OSA_SAMPLE_INI);
-    EXPECT_EQ(own_value(reconnect, "reconnect"), "on");
 }
 
 }  // namespace
