@@ -10,7 +10,7 @@
 set -euo pipefail
 
 build=(cmake g++ make pkgconf libcpp-httplib-dev stockfish)
-test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev)
+test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev python3)
 ci=("${test[@]}" clang libclang-rt-14-dev xboard polyglot pychess xvfb xauth stockfish valgrind
     mingw-w64 googletest wine wine64 dpkg-dev file man-db lintian chromium chromium-driver python3-selenium)
 
