@@ -3,7 +3,7 @@
 #
 #   scripts/install-packages.sh build   the programs: a compiler, CMake, cpp-httplib for the
 #                                       emulator's web page, and Stockfish to play against there
-#   scripts/install-packages.sh test    also GoogleTest and Google Benchmark
+#   scripts/install-packages.sh test    also GoogleTest, Google Benchmark and python3 for the GUI personas
 #   scripts/install-packages.sh ci      also clang for fuzzing, the GUI games, valgrind, the
 #                                       Windows cross build with Wine, the package check, and
 #                                       headless Chromium with Selenium for the page's tests
