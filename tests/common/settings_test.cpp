@@ -13,7 +13,7 @@ namespace {
 const OwnKeys player = player_profile().own_keys;
 const OwnKeys converter = converter_profile().own_keys;
 
-Settings from_lines(const OwnKeys& own_keys, std::initializer_list<const char*> lines) {
+Settings from_lines(const OwnKeys& own_keys, const std::vector<const char*>& lines) {
     Settings settings;
     for (const char* line : lines) apply_settings_line(settings, own_keys, line);
     return settings;
@@ -59,22 +59,28 @@ TEST(SettingsFile, PvNotationIsTheConvertersOwnOptIn) {
     EXPECT_FALSE(converter_settings(from_lines(player, {"pv=uci"})).uci_pv);
 }
 
-TEST(SettingsFile, ReconnectIsOnOnlyWhenTheFileSaysOn) {
-    const std::pair<std::vector<const char*>, bool> cases[] = {
-        {{}, false},
-        {{"reconnect=on"}, true},
-        {{" Reconnect = ON "}, true},
-        {{"reconnect=off"}, false},
-        {{"reconnect=1"}, false},
-        {{"reconnect=onx"}, false},
-        {{"reconnect=on", "reconnect=off"}, false},
-        {{"; reconnect=on"}, false},
+// The opt-in keys of both programs: each is on only with its one value, in any case.
+TEST(SettingsFile, BusyAndReconnectAreOnOnlyWithTheirValue) {
+    const struct {
+        std::vector<const char*> lines;
+        BusyMode busy;
+        bool reconnect;
+    } cases[] = {
+        {{}, BusyMode::wait, false},
+        {{"busy=answer", "reconnect=on"}, BusyMode::answer, true},
+        {{" Busy = ANSWER ", " Reconnect = ON "}, BusyMode::answer, true},
+        {{"busy=wait", "reconnect=off"}, BusyMode::wait, false},
+        {{"busy=answers", "reconnect=onx"}, BusyMode::wait, false},
+        {{"busy=yes", "reconnect=1"}, BusyMode::wait, false},
+        {{"busy=", "busyanswer", "; reconnect=on"}, BusyMode::wait, false},
+        {{"busy=answer", "busy=wait", "reconnect=on", "reconnect=off"}, BusyMode::wait, false},
     };
     for (const OwnKeys& own_keys : {player, converter})
-        for (const auto& [lines, on] : cases) {
-            Settings settings;
-            for (const char* line : lines) apply_settings_line(settings, own_keys, line);
-            EXPECT_EQ(settings.reconnect, on) << (lines.empty() ? "no line" : lines.back());
+        for (const auto& c : cases) {
+            const Settings settings = from_lines(own_keys, c.lines);
+            const char* last = c.lines.empty() ? "no line" : c.lines.back();
+            EXPECT_EQ(settings.busy, c.busy) << last;
+            EXPECT_EQ(settings.reconnect, c.reconnect) << last;
         }
 }
 

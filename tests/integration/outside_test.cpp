@@ -145,25 +145,6 @@ TEST(BusyAnswer, OtherLinesWaitForTheCommandAndThePauseKeepsItsLength) {
     EXPECT_EQ(program.wait_exit(), 0);
 }
 
-TEST(BusyAnswer, WithoutTheKeyIsreadyWaitsForTheBestmove) {
-    for (const char* settings : {"", "busy=wait\n"}) {
-        ScriptedBoard board;
-        WorkDir dir;
-        dir.write_file("osa.ini", settings);
-        RunningProgram program = start_greeted("Dorvane", board, dir);
-        program.send_line("go");
-        board.expect("PLAY", ack);
-        program.send_line("isready");
-        EXPECT_EQ(board.next_command(), "SENDINFO");
-        EXPECT_TRUE(program.silent_for(300ms)) << settings;
-        board.send("Sendinfo          3     12  e2-e4." + std::string(1, etb));
-        board.expect("MOVE e2-e4", ack);
-        EXPECT_EQ(program.next_line(), "info depth 3 score cp 12 pv e2-e4") << settings;
-        EXPECT_EQ(program.next_line(), "bestmove e2e4") << settings;
-        EXPECT_EQ(program.next_line(), "readyok") << settings;
-    }
-}
-
 // Which osa.ini a program reads, told by the trace that each file names and by its start entry.
 TEST(SettingsFile, TheWorkingDirectoryWinsElseTheProgramsFolder) {
     const struct {
