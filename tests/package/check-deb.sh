@@ -4,14 +4,21 @@
 # the manual pages, one game on emulated boards) and removes them again. Exits non-zero on the
 # first failure; the packages are removed whatever happens.
 #
-# Usage: tests/package/check-deb.sh BUILD_DIR
+# Usage: tests/package/check-deb.sh [--replace] BUILD_DIR
+#   --replace purges osa-bridge and osa-emulator first when an earlier run left them installed
+#   (CI, whose machine may keep what an interrupted run installed); without it they stop the check.
 #   BUILD_DIR is configured as a release build when it holds no build yet; an existing one must
 #   be a release build. Runs as root on Debian 12 (CI); lintian, when installed, must find
 #   neither errors nor warnings.
 set -euo pipefail
 
+replace=false
+if [ "${1:-}" = --replace ]; then
+    replace=true
+    shift
+fi
 if [ $# -ne 1 ]; then
-    echo "usage: $0 BUILD_DIR" >&2
+    echo "usage: $0 [--replace] BUILD_DIR" >&2
     exit 2
 fi
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
@@ -54,13 +61,17 @@ clean_up() {
     exit "$status"
 }
 
-# A package that is there already belongs to someone; a program already on PATH would be run
-# instead of the installed one.
+# A package that is there already belongs to someone, unless --replace says it is a leftover; a
+# program already on PATH would be run instead of the installed one.
 check_machine_is_clean() {
     [ "$(id -u)" -eq 0 ] || fail "dpkg -i needs root"
     for package in "${packages[@]}"; do
-        if is_known "$package"; then fail "$package is installed already; remove it first"; fi
+        is_known "$package" || continue
+        $replace || fail "$package is installed already; remove it first (or pass --replace)"
+        echo "check-deb: purging the $package an earlier run left"
+        dpkg --purge "$package" > /dev/null || fail "$package cannot be purged"
     done
+    hash -r
     for program in "${programs[@]}"; do
         if command -v "$program" > /dev/null; then fail "$program is on PATH already: $(command -v "$program")"; fi
     done
