@@ -14,20 +14,14 @@ namespace {
 constexpr unsigned retry_interval_ms = 1000;
 // A board answers "OPEN" within a fraction of a second even at 1200 baud.
 constexpr unsigned greeting_limit_ms = 2000;
-// Short against the greeting (a byte takes 8 ms at 1200 baud), long enough not to spin.
-constexpr unsigned look_interval_ms = 10;
 
 // The pause between two tries to open the port; the line's pause serves the GUI meanwhile.
 void wait_before_next_try(SerialLine& line) { line.pause(retry_interval_ms); }
 
-// The line's reads wait for ever, so the greeting's reply is awaited by looking at what has
-// arrived; a device that sends nothing within the limit counts as lost.
+// The line's reads wait for ever: a device that sends nothing within the limit counts as lost.
 std::string bounded_greeting_reply(SerialLine& line) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(greeting_limit_ms);
-    while (line.pending_count() == 0) {
-        if (std::chrono::steady_clock::now() >= deadline) throw SerialLineLost("the board did not answer");
-        line.pause(look_interval_ms);
-    }
+    if (!line.await_bytes(deadline)) throw SerialLineLost("the board did not answer");
     return collect_reply(line);
 }
 

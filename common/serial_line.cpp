@@ -23,8 +23,14 @@ void SerialLine::write_line(std::string_view text) {
     trace_bytes(TraceTag::to_board, line);
 }
 
-void SerialLine::await_bytes() {
-    while (wait_for(handle_, static_cast<bool>(console_reader_), std::nullopt) == Woken::console_bytes) console_reader_();
+bool SerialLine::await_bytes(std::optional<WaitClock::time_point> deadline) {
+    for (;;) {
+        switch (wait_for(handle_, static_cast<bool>(console_reader_), deadline)) {
+        case Woken::console_bytes: console_reader_(); break;
+        case Woken::serial_bytes: return true;
+        case Woken::deadline: return false;
+        }
+    }
 }
 
 void SerialLine::pause(unsigned milliseconds) {

@@ -9,8 +9,10 @@
 
 #include "serial_settings.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -69,9 +71,11 @@ public:
     // Bytes received and not yet read; 0 when the query fails.
     std::int64_t pending_count();
 
+    // Returns true once the board has sent bytes or the device has failed (the next read reports
+    // it), false when the deadline (if any) has passed first; serves the console meanwhile.
+    bool await_bytes(std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
+
 private:
-    // Returns once the board has sent bytes (or the device has failed), serving the console meanwhile.
-    void await_bytes();
 
     std::function<void()> console_reader_;
     // A POSIX descriptor or a Win32 HANDLE: intptr_t holds either (a HANDLE is a pointer), so this

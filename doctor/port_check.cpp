@@ -1,11 +1,12 @@
 // The check of one port through the programs' own serial line: the same open, lock and line
 // settings, the same greeting, then a wait for the reply that ends at a deadline. The line's reads
-// wait for ever, so the doctor reads only the bytes already waiting and pauses between looks.
+// wait for ever, so the doctor reads only once bytes are waiting, and only as many as wait.
 
 #include "probe.h"
 
 #include "board_dialogue.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace osa::doctor {
@@ -13,20 +14,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Short against the board's replies (a byte takes 8 ms at 1200 baud), long enough not to spin.
-constexpr unsigned look_interval_ms = 10;
-
 // Everything that arrives until the end of reply or the deadline; a device that goes away on the
 // way ends the wait with what came before.
 std::string receive_reply(SerialLine& line, unsigned wait_ms) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(wait_ms);
     std::string received;
     try {
-        while (reply_end(received) == std::string::npos && Clock::now() < deadline) {
-            const std::int64_t waiting = line.pending_count();
-            if (waiting > 0) received += line.read(static_cast<std::size_t>(waiting));
-            else line.pause(look_interval_ms);
-        }
+        // A failed device wakes the wait with nothing counted; its read of one byte reports the loss.
+        while (reply_end(received) == std::string::npos && line.await_bytes(deadline))
+            received += line.read(static_cast<std::size_t>(std::max<std::int64_t>(1, line.pending_count())));
     } catch (const SerialLineLost&) {
     }
     return received;
