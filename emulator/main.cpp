@@ -15,6 +15,7 @@
 #include "pty.h"
 #include "recording.h"
 #include "serve.h"
+#include "temp_paths.h"
 #include "unplug.h"
 #include "web_service.h"
 
@@ -102,7 +103,7 @@ bool ends_within(const ChildProcess& child, std::int64_t ms) {
 // each new pty in turn. Between two sessions the board is away for the unplug's time; a program
 // that ends meanwhile ends the run.
 int serve_program_unplugged(const EmulatorOptions& options, Trace& trace, const Clock& clock, WebPage* page) {
-    const StableLink link;
+    const osa::StableLink link("osa-emulator");
     std::optional<Pty> pty(std::in_place);
     std::optional<Board> board(std::in_place, options.board, clock);
     link.point_to(pty->slave_path());

@@ -1,10 +1,6 @@
 #include "unplug.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <stdexcept>
-
 
 namespace osa::board {
 
@@ -22,30 +18,6 @@ std::optional<std::int64_t> UnplugWatch::next_event_in(std::int64_t now_ms) cons
 
 bool unplug_due(const Unplug& unplug, std::int64_t commands, std::int64_t now_ms) {
     return unplug.by_time ? now_ms >= unplug.at : commands >= unplug.at;
-}
-
-StableLink::StableLink() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "osa-emulator-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a directory for the board's link");
-    dir_ = pattern;
-}
-
-StableLink::~StableLink() {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-}
-
-// Made beside and renamed over, so that the program never finds a half-made link.
-void StableLink::point_to(const std::string& target) const {
-    const std::filesystem::path fresh = dir_ / "board.new";
-    std::filesystem::remove(fresh);
-    std::filesystem::create_symlink(target, fresh);
-    std::filesystem::rename(fresh, path());
-}
-
-void StableLink::remove() const {
-    std::error_code ignored;
-    std::filesystem::remove(path(), ignored);
 }
 
 }  // namespace osa::board

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -35,22 +34,6 @@ private:
     const Unplug& unplug_;
     std::int64_t& commands_;
     LineSplitter lines_;
-};
-
-// A path of the emulator's own that names the current pty, so that a program finds the board
-// again where it left it; removed while the board is unplugged.
-class StableLink {
-public:
-    StableLink();
-    ~StableLink();
-    StableLink(const StableLink&) = delete;
-    StableLink& operator=(const StableLink&) = delete;
-    std::string path() const { return (dir_ / "board").string(); }
-    void point_to(const std::string& target) const;
-    void remove() const;
-
-private:
-    std::filesystem::path dir_;
 };
 
 }  // namespace osa::board

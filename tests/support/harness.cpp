@@ -69,14 +69,6 @@ const Launcher& launcher() {
     return settings;
 }
 
-// Replaces the link in one step, so that a program being started never finds it missing.
-void repoint_link(const std::filesystem::path& link, const std::string& target) {
-    const std::filesystem::path fresh = link.string() + ".new";
-    std::filesystem::remove(fresh);
-    std::filesystem::create_symlink(target, fresh);
-    std::filesystem::rename(fresh, link);
-}
-
 // Link comN follows the program's OSA_COMn; a port that the environment leaves out reaches no
 // device, so that a test never talks to a real serial port.
 void point_port_links(const std::map<std::string, std::string>& environment) {
@@ -88,7 +80,7 @@ void point_port_links(const std::map<std::string, std::string>& environment) {
     }
     for (const auto& link : links) {
         const auto device = environment.find("OSA_COM" + link.filename().string().substr(3));
-        repoint_link(link, device != environment.end() ? device->second : "/nonexistent");
+        osa::point_link(link, device != environment.end() ? device->second : "/nonexistent");
     }
 }
 
@@ -114,19 +106,8 @@ std::string executable(const std::string& name) {
     return std::string(OSA_BUILD_DIR) + "/" + name;
 }
 
-WorkDir::WorkDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "osa-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-WorkDir::~WorkDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 void WorkDir::write_file(const std::string& name, std::string_view content) const {
-    std::ofstream file(path_ + "/" + name, std::ios::binary);
+    std::ofstream file(folder_.path() / name, std::ios::binary);
     file << content;
 }
 
@@ -134,11 +115,9 @@ ScriptedBoard::ScriptedBoard(Path path) {
     open_pty();
     device_ = pty_path_;
     if (path == Path::pty) return;
-    std::string pattern = (std::filesystem::temp_directory_path() / "osa-board-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    link_dir_ = pattern;
-    device_ = link_dir_ + "/board";
-    repoint_link(device_, pty_path_);
+    link_.emplace("osa-board");
+    device_ = link_->path();
+    link_->point_to(pty_path_);
 }
 
 void ScriptedBoard::open_pty() {
@@ -157,8 +136,6 @@ void ScriptedBoard::open_pty() {
 ScriptedBoard::~ScriptedBoard() {
     if (master_ >= 0) ::close(master_);
     if (slave_ >= 0) ::close(slave_);
-    std::error_code ignored;
-    if (!link_dir_.empty()) std::filesystem::remove_all(link_dir_, ignored);
 }
 
 void ScriptedBoard::unplug() {
@@ -166,12 +143,12 @@ void ScriptedBoard::unplug() {
     ::close(slave_);
     slave_ = -1;
     received_.clear();
-    std::filesystem::remove(device_);
+    link_->remove();
 }
 
 void ScriptedBoard::plug_in() {
     open_pty();
-    repoint_link(device_, pty_path_);
+    link_->point_to(pty_path_);
 }
 
 bool ScriptedBoard::fill(std::chrono::milliseconds timeout) {

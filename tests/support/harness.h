@@ -3,6 +3,8 @@
 // program's standard input and output.
 #pragma once
 
+#include "temp_paths.h"
+
 #include <sys/types.h>
 
 #include <chrono>
@@ -34,15 +36,11 @@ std::string executable(const std::string& name);
 // A fresh directory for the program to run in (it reads osa.ini from there); removed at the end.
 class WorkDir {
 public:
-    WorkDir();
-    ~WorkDir();
-    WorkDir(const WorkDir&) = delete;
-    WorkDir& operator=(const WorkDir&) = delete;
-    const std::string& path() const { return path_; }
+    std::string path() const { return folder_.path().string(); }
     void write_file(const std::string& name, std::string_view content) const;
 
 private:
-    std::string path_;
+    osa::TempFolder folder_{"osa-test"};
 };
 
 class ScriptedBoard {
@@ -82,7 +80,7 @@ private:
     int slave_ = -1;
     std::string device_;
     std::string pty_path_;
-    std::string link_dir_;
+    std::optional<osa::StableLink> link_;
     std::string received_;
 };
 
