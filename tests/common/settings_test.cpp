@@ -135,7 +135,7 @@ TEST(SettingsFile, FlipNumbers) {
 }
 
 TEST(SettingsFile, ReadFromDiskWithCrLfAndAnUnfinishedLastLine) {
-    const auto path = std::filesystem::temp_directory_path() / "osa-settings-test.ini";
+    const auto path = std::filesystem::path(testing::TempDir()) / "osa-settings-test.ini";
     std::ofstream(path, std::ios::binary) << "com=COM2:\r\n\r\nbaud = 4800\r\nflip=&H01";
     Settings s;
     read_settings_file(s, player, path.string());
