@@ -56,12 +56,9 @@ std::string exchange_greeting(SerialLine& line, const ReplyReader& read_reply) {
     return read_reply(line);
 }
 
-void greet_board(SerialLine& line, const ReplyReader& read_reply) {
-    write_console_line("info string " + trim_spaces(exchange_greeting(line, read_reply)));
-}
-
 void greet_board(SerialLine& line) {
-    greet_board(line, [](SerialLine& board) { return collect_reply(board); });
+    const std::string reply = exchange_greeting(line, [](SerialLine& board) { return collect_reply(board); });
+    write_console_line("info string " + trim_spaces(reply));
 }
 
 void closing_step(SerialLine& line) {

@@ -36,9 +36,7 @@ using ReplyReader = std::function<std::string(SerialLine& line)>;
 std::string exchange_greeting(SerialLine& line, const ReplyReader& read_reply);
 
 // The greeting, and the board's identification as an "info string " line: the first line that
-// the GUI receives from either program. The reply is read as read_reply takes it, or with
-// collect_reply.
-void greet_board(SerialLine& line, const ReplyReader& read_reply);
+// the GUI receives from either program.
 void greet_board(SerialLine& line);
 
 // The board gets its "CLOSE" and the line is closed; the program then ends with status 0.

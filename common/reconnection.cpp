@@ -12,21 +12,28 @@ namespace osa {
 namespace {
 
 constexpr unsigned retry_interval_ms = 1000;
-// A board answers "OPEN" within a fraction of a second even at 1200 baud.
-constexpr unsigned greeting_limit_ms = 2000;
+// A board answers any command within a fraction of a second even at 1200 baud.
+constexpr std::chrono::milliseconds silence_limit{2000};
 
 // The pause between two tries to open the port; the line's pause serves the GUI meanwhile.
 void wait_before_next_try(SerialLine& line) { line.pause(retry_interval_ms); }
 
-// The line's reads wait for ever: a device that sends nothing within the limit counts as lost.
-std::string bounded_greeting_reply(SerialLine& line) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(greeting_limit_ms);
-    if (!line.await_bytes(deadline)) throw SerialLineLost("the board did not answer");
-    return collect_reply(line);
-}
+// The line's reads wait for ever, except while a board that has come back is restored: one that
+// falls silent then (a device that opens but is no board, a board that dies again) counts as lost.
+class SilenceLimit {
+public:
+    explicit SilenceLimit(SerialLine& line) : line_(line) { line_.limit_silence(silence_limit); }
+    ~SilenceLimit() { line_.limit_silence(std::nullopt); }
+    SilenceLimit(const SilenceLimit&) = delete;
+    SilenceLimit& operator=(const SilenceLimit&) = delete;
+
+private:
+    SerialLine& line_;
+};
 
 void restore_board(SerialLine& line, const BoardRestore& restore, std::string_view position_line) {
-    greet_board(line, bounded_greeting_reply);
+    const SilenceLimit limit(line);
+    greet_board(line);
     restore.send_modes(line);
     if (position_line.empty()) return;
     // Computed only here: replaying a long game costs nothing while the line holds.

@@ -33,6 +33,15 @@ bool SerialLine::await_bytes(std::optional<WaitClock::time_point> deadline) {
     }
 }
 
+void SerialLine::await_read() {
+    if (!silence_limit_) {
+        await_bytes();
+        return;
+    }
+    if (!await_bytes(WaitClock::now() + *silence_limit_))
+        throw SerialLineLost("the board sent nothing for " + std::to_string(silence_limit_->count()) + " ms");
+}
+
 void SerialLine::pause(unsigned milliseconds) {
     const auto deadline = WaitClock::now() + std::chrono::milliseconds(milliseconds);
     while (wait_for(-1, static_cast<bool>(console_reader_), deadline) == Woken::console_bytes) console_reader_();

@@ -68,6 +68,10 @@ public:
     // console is left alone while the board works. The reader may end the wait by throwing.
     void read_console_while_waiting(std::function<void()> reader) { console_reader_ = std::move(reader); }
 
+    // While a limit is set, a read that waits longer than that for the board's first byte finds the
+    // line lost (SerialLineLost): a board that has just come back must answer its whole greeting.
+    void limit_silence(std::optional<std::chrono::milliseconds> limit) { silence_limit_ = limit; }
+
     // Bytes received and not yet read; 0 when the query fails.
     std::int64_t pending_count();
 
@@ -76,8 +80,11 @@ public:
     bool await_bytes(std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
 
 private:
+    // The wait of a read, within the silence limit when one is set.
+    void await_read();
 
     std::function<void()> console_reader_;
+    std::optional<std::chrono::milliseconds> silence_limit_;
     // A POSIX descriptor or a Win32 HANDLE: intptr_t holds either (a HANDLE is a pointer), so this
     // header stays free of the systems' own headers, and -1 means closed on both (no descriptor;
     // INVALID_HANDLE_VALUE). Each platform's file alone converts it.

@@ -58,13 +58,16 @@ const Script quillrand_modes = {{"SENDINFO OFF"}, {"BOARD ON"}};
 const Script quillrand_go = {{"BOARD OFF"}, {"MOVE e7-e5"}, {"BOARD ON"}, {"NORMAL"},
                              {"ANALYSIS", ack + "g1-f3" + etb}};
 
+// A board that comes back silent, or falls silent after its greeting, is closed and tried again.
+enum class Back { answering, silent, silent_after_greeting };
+
 struct LostLineCase {
     const char* name;
     const char* program;
     std::vector<std::string> gui_lines;
     Script before_loss;
     std::string lost_at;  // the command the board never answers; empty: unplugged before the last GUI line
-    bool silent_once;     // the board comes back silent the first time
+    Back first_back;      // how the board comes back the first time
     Script restore;       // after the greeting: the mode commands and the position
     Script repeat;        // the interrupted command again, and what follows it
     std::vector<std::string> answers;
@@ -74,18 +77,20 @@ const std::string game = "position startpos moves e2e4 e7e5";
 const std::string fen_game = "position fen 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1 moves e2e4";
 
 const LostLineCase lost_line_cases[] = {
-    {"DorvaneGo", "Dorvane", {game, "go"}, {}, "MOVE e7-e5", false, dorvane_modes + after_e4("POSITION "),
+    {"DorvaneGo", "Dorvane", {game, "go"}, {}, "MOVE e7-e5", Back::answering, dorvane_modes + after_e4("POSITION "),
      {{"MOVE e7-e5"}, {"SENDINFO", final_report}, {"MOVE g1-f3"}},
      {"info depth 3 score cp 12 pv g1-f3", "bestmove g1f3"}},
-    {"QuillrandGo", "Quillrand", {game, "go"}, {{"BOARD OFF"}}, "MOVE e7-e5", false,
+    {"QuillrandGo", "Quillrand", {game, "go"}, {{"BOARD OFF"}}, "MOVE e7-e5", Back::answering,
      quillrand_modes + after_e4("POSI "), quillrand_go, {"bestmove g1f3"}},
-    {"QuillrandIdle", "Quillrand", {game, "go"}, {}, "", false, quillrand_modes + after_e4("POSI "), quillrand_go,
+    {"QuillrandIdle", "Quillrand", {game, "go"}, {}, "", Back::answering, quillrand_modes + after_e4("POSI "), quillrand_go,
      {"bestmove g1f3"}},
+    {"QuillrandBackSilentAfterGreeting", "Quillrand", {game, "go"}, {}, "", Back::silent_after_greeting,
+     quillrand_modes + after_e4("POSI "), quillrand_go, {"bestmove g1f3"}},
     {"DorvaneFenSetup", "Dorvane", {fen_game, "go"}, {{"SETUP"}, {"FUNCTION NEW"}, {"POSITION WHITE BKe8"}},
-     "POSITION WHITE WPe2", false, dorvane_modes + fen_setup,
+     "POSITION WHITE WPe2", Back::answering, dorvane_modes + fen_setup,
      fen_setup + Script{{"MOVE e2-e4"}, {"SENDINFO", final_report}, {"MOVE g1-f3"}},
      {"info depth 3 score cp 12 pv g1-f3", "bestmove g1f3"}},
-    {"DorvaneBackSilent", "Dorvane", {game, "go"}, {}, "MOVE e7-e5", true, dorvane_modes + after_e4("POSITION "),
+    {"DorvaneBackSilent", "Dorvane", {game, "go"}, {}, "MOVE e7-e5", Back::silent, dorvane_modes + after_e4("POSITION "),
      {{"MOVE e7-e5"}, {"SENDINFO", final_report}, {"MOVE g1-f3"}},
      {"info depth 3 score cp 12 pv g1-f3", "bestmove g1f3"}},
 };
@@ -121,9 +126,14 @@ TEST_P(LostLine, TheBoardIsRestoredAndTheCommandRepeated) {
     EXPECT_TRUE(lost.starts_with("info string the serial line to the board ")) << lost;
     EXPECT_TRUE(lost.ends_with("; reopening COM1: once a second")) << lost;
     board.plug_in();
-    if (c.silent_once) {
+    if (c.first_back != Back::answering) {
         EXPECT_EQ(board.next_command(), "ENGLISH");
         EXPECT_EQ(board.next_command(), "OPEN");
+    }
+    if (c.first_back == Back::silent_after_greeting) {
+        board.send("Board" + std::string(1, etb));
+        EXPECT_EQ(program.next_line(), "info string Board");
+        EXPECT_EQ(board.next_command(), c.restore.front().command);
     }
     EXPECT_EQ(board.next_command(), "ENGLISH");
     board.expect("OPEN", "Board" + std::string(1, etb));

@@ -175,7 +175,7 @@ void SerialLine::write(std::string_view bytes) {
 std::string SerialLine::read(std::size_t count) {
     std::string bytes(count, '\0');
     for (;;) {
-        await_bytes();
+        await_read();
         const ssize_t got = ::read(static_cast<int>(handle_), bytes.data(), count);
         if (got > 0) {
             bytes.resize(static_cast<std::size_t>(got));

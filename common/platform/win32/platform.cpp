@@ -292,7 +292,7 @@ void SerialLine::write(std::string_view bytes) { write_all(port_of(handle_), byt
 std::string SerialLine::read(std::size_t count) {
     std::string bytes(count, '\0');
     for (;;) {
-        await_bytes();
+        await_read();
         DWORD got = 0;
         const bool succeeded = ReadFile(port_of(handle_), bytes.data(), static_cast<DWORD>(count), &got, nullptr);
         if (!succeeded) throw_if_ended();
