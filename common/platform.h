@@ -30,6 +30,9 @@ void prepare_standard_streams();
 // throws EndRequested instead, so that the program ends through its closing step.
 void catch_ending_signals();
 
+// Now, on the clock of the waits' deadlines (the system's steady clock).
+WaitClock::time_point wait_clock_now();
+
 // What ended a wait.
 enum class Woken { serial_bytes, console_bytes, deadline };
 

@@ -1,8 +1,12 @@
-// The POSIX side of the serial line: which device a port names, and the terminal description.
+// The POSIX side of the serial line: which device a port names, the terminal description, and a
+// read of a line that is not open.
+#include "serial_line.h"
 #include "serial_settings.h"
 #include "serial_termios.h"
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace osa {
 namespace {
@@ -43,6 +47,14 @@ TEST(Termios, SpeedsWithoutAPosixConstantAreRefused) {
     EXPECT_FALSE(configure_termios(line, *parse_serial_open_string("COM1:-1")));
     EXPECT_TRUE(configure_termios(line, *parse_serial_open_string("COM1:")));
     EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B300));
+}
+
+// A wait that polls no descriptor would last for ever; the alarm ends the test as failed instead.
+TEST(SerialLine, AReadOfAClosedLineFailsAtOnce) {
+    SerialLine line;
+    alarm(5);
+    EXPECT_THROW(line.read(1), SerialLineLost);
+    alarm(0);
 }
 
 }  // namespace

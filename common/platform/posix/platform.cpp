@@ -5,8 +5,9 @@
 // self-pipe); every wait polls that pipe beside its descriptors, so a signal wakes a wait at once
 // wherever the program stands, and the program unwinds to its closing step from there.
 //
-// Principles: the device is opened non-blocking so that open() never waits for a carrier, then
-// switched back to blocking reads of at least one byte with no inter-byte timer (VMIN 1, VTIME 0).
+// Principles: the device is opened non-blocking, so that open() never waits for a carrier, and
+// stays so: a read takes what has arrived at once and waits in poll() only when nothing has, so
+// that a board that answers quickly costs one system call per read (VMIN 1, VTIME 0 for the line).
 // An exclusive flock keeps a second program off the device; TIOCEXCL does not hold against root.
 // Pseudo-terminals have no modem lines, so raising DTR and lowering RTS may fail there: ignored.
 
@@ -124,11 +125,18 @@ namespace {
 OpenResult refused(OpenStatus status, int error) { return {status, error, std::strerror(error)}; }
 
 // Another of our programs holding the device makes it "in use", as a missing device is.
-OpenResult lock_and_block(int fd) {
+OpenResult lock_device(int fd) {
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) return refused(open_no_device, errno);
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return refused(open_unreadable, errno);
     return {};
+}
+
+bool would_block(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
+
+// A full output queue drains at the line's speed; the wait for room is short and needs no deadline.
+void await_room(int fd) {
+    pollfd watched{fd, POLLOUT, 0};
+    while (::poll(&watched, 1, -1) < 0 && errno == EINTR) {
+    }
 }
 
 OpenResult configure_device(int fd, const SerialSettings& settings) {
@@ -151,7 +159,7 @@ OpenResult SerialLine::open_device(const std::string& device, const SerialSettin
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return refused(open_no_device, errno);
     handle_ = fd;
-    OpenResult result = lock_and_block(fd);
+    OpenResult result = lock_device(fd);
     if (result.ok()) result = configure_device(fd, settings);
     if (!result.ok()) close();
     return result;
@@ -164,24 +172,34 @@ void SerialLine::close() {
 }
 
 void SerialLine::write(std::string_view bytes) {
+    const int fd = static_cast<int>(handle_);
     while (!bytes.empty()) {
-        const ssize_t put = ::write(static_cast<int>(handle_), bytes.data(), bytes.size());
+        const ssize_t put = ::write(fd, bytes.data(), bytes.size());
         if (put < 0 && errno == EINTR) continue;
+        if (put < 0 && would_block(errno)) {
+            await_room(fd);
+            continue;
+        }
         if (put <= 0) return;
         bytes.remove_prefix(static_cast<std::size_t>(put));
     }
 }
 
+// A closed line (descriptor -1) fails its read at once (EBADF) and so ends like a lost one.
 std::string SerialLine::read(std::size_t count) {
     std::string bytes(count, '\0');
     for (;;) {
-        await_read();
+        throw_if_ended();
         const ssize_t got = ::read(static_cast<int>(handle_), bytes.data(), count);
         if (got > 0) {
             bytes.resize(static_cast<std::size_t>(got));
             return bytes;
         }
         if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && would_block(errno)) {
+            await_read();
+            continue;
+        }
         throw SerialLineLost(got == 0 ? "the serial line to the board has closed"
                                       : std::string("the serial line to the board failed: ") + std::strerror(errno));
     }
