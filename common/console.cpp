@@ -47,10 +47,15 @@ ConsoleLine ConsoleInput::read_line() {
 }
 
 std::vector<ConsoleLine> ConsoleInput::lines_now() {
-    std::vector<ConsoleLine> lines;
     const bool more = !ended_ && read_standard_input(pending_);
-    while (auto line = complete_line()) lines.push_back(std::move(*line));
+    std::vector<ConsoleLine> lines = lines_held();
     if (!more) lines.push_back(last_line());
+    return lines;
+}
+
+std::vector<ConsoleLine> ConsoleInput::lines_held() {
+    std::vector<ConsoleLine> lines;
+    while (auto line = complete_line()) lines.push_back(std::move(*line));
     return lines;
 }
 

@@ -35,6 +35,10 @@ public:
     // the end of input the unfinished last line with status end_of_input.
     std::vector<ConsoleLine> lines_now();
 
+    // The complete lines that earlier reads brought and that were not handed out yet, in order; no
+    // read. A GUI's lines often come several in one read, behind the command under way.
+    std::vector<ConsoleLine> lines_held();
+
     // A line read ahead, handed out by read_line before any line read after it.
     void keep(ConsoleLine line) { kept_.push_back(std::move(line)); }
 

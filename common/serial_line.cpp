@@ -23,10 +23,15 @@ void SerialLine::write_line(std::string_view text) {
     trace_bytes(TraceTag::to_board, line);
 }
 
+void SerialLine::serve_held_console_lines() {
+    if (console_reader_) console_reader_(ConsoleBytes::held);
+}
+
 bool SerialLine::await_bytes(std::optional<WaitClock::time_point> deadline) {
+    serve_held_console_lines();
     for (;;) {
         switch (wait_for(handle_, static_cast<bool>(console_reader_), deadline)) {
-        case Woken::console_bytes: console_reader_(); break;
+        case Woken::console_bytes: console_reader_(ConsoleBytes::arrived); break;
         case Woken::serial_bytes: return true;
         case Woken::deadline: return false;
         }
@@ -38,13 +43,15 @@ void SerialLine::await_read() {
         await_bytes();
         return;
     }
-    if (!await_bytes(WaitClock::now() + *silence_limit_))
+    if (!await_bytes(wait_clock_now() + *silence_limit_))
         throw SerialLineLost("the board sent nothing for " + std::to_string(silence_limit_->count()) + " ms");
 }
 
 void SerialLine::pause(unsigned milliseconds) {
-    const auto deadline = WaitClock::now() + std::chrono::milliseconds(milliseconds);
-    while (wait_for(-1, static_cast<bool>(console_reader_), deadline) == Woken::console_bytes) console_reader_();
+    serve_held_console_lines();
+    const auto deadline = wait_clock_now() + std::chrono::milliseconds(milliseconds);
+    while (wait_for(-1, static_cast<bool>(console_reader_), deadline) == Woken::console_bytes)
+        console_reader_(ConsoleBytes::arrived);
 }
 
 }  // namespace osa

@@ -63,10 +63,14 @@ public:
     // Waits the given time whatever the board sends meanwhile; its bytes stay waiting.
     void pause(unsigned milliseconds);
 
-    // With a reader, every wait of the line (its reads and pauses) also wakes when the GUI has
-    // sent bytes and hands them to the reader, then waits on; without one (the default) the
-    // console is left alone while the board works. The reader may end the wait by throwing.
-    void read_console_while_waiting(std::function<void()> reader) { console_reader_ = std::move(reader); }
+    // With a reader, every wait of the line (its reads and pauses) serves the GUI: before it waits
+    // the reader gets the lines already read (ConsoleBytes::held), and whenever the GUI sends bytes
+    // meanwhile the reader reads them (ConsoleBytes::arrived), then the wait goes on. Without one
+    // (the default) the console is left alone while the board works. The reader may end the wait
+    // by throwing.
+    enum class ConsoleBytes { held, arrived };
+    using ConsoleReader = std::function<void(ConsoleBytes)>;
+    void read_console_while_waiting(ConsoleReader reader) { console_reader_ = std::move(reader); }
 
     // While a limit is set, a read that waits longer than that for the board's first byte finds the
     // line lost (SerialLineLost): a board that has just come back must answer its whole greeting.
@@ -82,8 +86,10 @@ public:
 private:
     // The wait of a read, within the silence limit when one is set.
     void await_read();
+    // The GUI's lines already read are served before any wait of the line.
+    void serve_held_console_lines();
 
-    std::function<void()> console_reader_;
+    ConsoleReader console_reader_;
     std::optional<std::chrono::milliseconds> silence_limit_;
     // A POSIX descriptor or a Win32 HANDLE: intptr_t holds either (a HANDLE is a pointer), so this
     // header stays free of the systems' own headers, and -1 means closed on both (no descriptor;

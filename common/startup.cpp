@@ -53,12 +53,9 @@ StartUp start_up(const ProgramProfile& profile, int argc, const char* const* arg
     return started;
 }
 
-int run_program(const ProgramProfile& profile, int argc, const char* const* argv, Session session) {
-    SerialLine line;
-    const StartUp started = start_up(profile, argc, argv, line);
-    if (started.outcome != StartOutcome::ready) return 0;
+int run_session(Session session, SerialLine& line, const Settings& settings) {
     try {
-        session(line, started.settings);
+        session(line, settings);
     } catch (const EndRequested&) {
         closing_step(line);
     } catch (const SerialLineLost& lost) {
@@ -66,6 +63,13 @@ int run_program(const ProgramProfile& profile, int argc, const char* const* argv
         return 1;
     }
     return 0;
+}
+
+int run_program(const ProgramProfile& profile, int argc, const char* const* argv, Session session) {
+    SerialLine line;
+    const StartUp started = start_up(profile, argc, argv, line);
+    if (started.outcome != StartOutcome::ready) return 0;
+    return run_session(session, line, started.settings);
 }
 
 }  // namespace osa

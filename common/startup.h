@@ -25,4 +25,7 @@ StartUp start_up(const ProgramProfile& profile, int argc, const char* const* arg
 using Session = void (*)(SerialLine& line, const Settings& settings);
 int run_program(const ProgramProfile& profile, int argc, const char* const* argv, Session session);
 
+// The session on an open line, and how it ends: the part of run_program after the start-up.
+int run_session(Session session, SerialLine& line, const Settings& settings);
+
 }  // namespace osa

@@ -12,21 +12,25 @@
 
 namespace osa {
 
-// The command loop: one line of the GUI at a time, its spaces trimmed, handed to the program's
-// handler after whatever the board has sent unasked is thrown away. "quit" and the end of input
-// end the loop with the closing step. With BusyMode::answer the GUI's lines are also read while a
-// command waits on the board: "isready" is answered at once, "quit" and the end of input end the
-// program through the closing step, and every other line is handled after the command, in order.
-// A lost serial line ends the program, unless the restore is enabled: then the board is brought
-// back (the GUI served meanwhile as with BusyMode::answer) and the command handed over again.
+// The command loop: the program's opening dialogue, then one line of the GUI at a time, its spaces
+// trimmed, handed to the program's handler after whatever the board has sent unasked is thrown
+// away. "quit" and the end of input end the loop with the closing step. With BusyMode::answer the
+// GUI's lines are also read while the opening dialogue or a command waits on the board: "isready"
+// is answered at once (also when it came in the same read as the command), "quit" and the end of
+// input end the program through the closing step, and every other line is handled after the
+// command, in order. A lost serial line ends the program, unless the restore is enabled: then the
+// board is brought back (the GUI served meanwhile as with BusyMode::answer) and the command handed
+// over again.
 using CommandHandler = std::function<void(const std::string& command)>;
-void run_command_loop(SerialLine& line, BusyMode busy, const CommandHandler& handle, const BoardRestore& restore);
+void run_command_loop(SerialLine& line, BusyMode busy, const std::function<void()>& open_dialogue,
+                      const CommandHandler& handle, const BoardRestore& restore);
 
 // What a line that the GUI sends while the board is busy asks for.
 enum class WhileBusy { answer_ready, end_now, keep };
 WhileBusy while_busy(const ConsoleLine& input);
 
-// "uci": the program's identification lines and the option line, then "NEWGAME" to the board.
+// "uci": the program's identification lines and the option line, then "NEWGAME" to the board; a
+// "uci" repeated after a lost line does not write those lines again.
 // "uciok" follows only when the board's reply says "New Game": a board that has not started a new
 // game is not ready to play.
 void answer_uci(SerialLine& line, const std::vector<std::string>& identification);

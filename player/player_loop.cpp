@@ -87,14 +87,13 @@ std::uint8_t flip_number(std::string_view value) {
 std::uint8_t flip_setting(const Settings& settings) { return flip_number(own_value(settings, "flip")); }
 
 void run_player(SerialLine& line, const Settings& settings) {
-    open_dialogue(line);
     PlayerState state;
     state.flip = flip_setting(settings);
     PlayerState kept;
     BoardRestore restore = board_restore(settings, position_keyword, send_modes);
     restore.keep_state = [&] { kept = state; };
     restore.rewind_state = [&] { state = kept; };
-    run_command_loop(line, settings.busy, [&](const std::string& command) {
+    run_command_loop(line, settings.busy, [&] { open_dialogue(line); }, [&](const std::string& command) {
         if (command == "uci") handle_uci(line, state);
         if (command == "isready") handle_isready();
         if (command == "ucinewgame") handle_ucinewgame(line, state);
