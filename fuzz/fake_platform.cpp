@@ -49,6 +49,8 @@ void write_standard_output(std::string_view) {}
 
 void catch_ending_signals() {}
 
+WaitClock::time_point wait_clock_now() { return WaitClock::now(); }
+
 // Nothing ever waits: a read finds its bytes at once, a pause is over at once.
 Woken wait_for(std::intptr_t serial_handle, bool console, std::optional<WaitClock::time_point> deadline) {
     if (deadline) return Woken::deadline;
