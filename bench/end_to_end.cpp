@@ -106,6 +106,29 @@ void readyok_during_board_wait() {
                 samples[50], samples[99]);
 }
 
+// With busy=answer, "isready" in the same read as "go": from that write to "readyok", while
+// Quillrand waits for the board's answer to "ANALYSIS"; the board answers only after it.
+void readyok_behind_go() {
+    ScriptedBoard board;
+    WorkDir dir;
+    dir.write_file("osa.ini", "busy=answer\n");
+    RunningProgram program = start_greeted("Quillrand", board, dir);
+    std::vector<double> samples;
+    for (int i = 0; i < 100; ++i) {
+        const auto sent = Clock::now();
+        program.send_raw("go\nisready\n");
+        const std::string answer = program.next_line();
+        samples.push_back(microseconds(Clock::now() - sent));
+        if (answer != "readyok") std::printf("Quillrand answered \"%s\" to isready behind go\n", answer.c_str());
+        board.expect("ANALYSIS", ack + "e2-e4" + std::string(1, etb));
+        program.next_line();  // bestmove
+    }
+    std::sort(samples.begin(), samples.end());
+    std::printf("Quillrand readyok for isready in the same read as go (busy=answer), 100 times: median %.1f us, "
+                "maximum %.1f us\n",
+                samples[50], samples[99]);
+}
+
 // With reconnect=on: the CPU that 10 s of a vanished board cost, and the time from the device's
 // return to the line that says the board is back (the greeting, the mode commands and the position
 // setup answered at once).
@@ -140,6 +163,7 @@ void reconnect_figures(const std::string& name) {
 
 int main() {
     osatest::readyok_during_board_wait();
+    osatest::readyok_behind_go();
     for (const char* name : {"Quillrand", "Dorvane"}) {
         osatest::reply_latency(name);
         osatest::long_position_lines(name);
