@@ -2,7 +2,8 @@
 //
 // One entry per line, "<ms> <tag> <bytes>": the milliseconds since the trace opened, right-aligned
 // in 8 columns; the tag (start, from-gui, to-gui, to-board, from-board, and serial-line for the
-// system's reason when the serial line cannot be opened); the bytes escaped with
+// system's reason when the serial line cannot be opened, or, on Windows, when no thread can be
+// started to read standard input); the bytes escaped with
 // escape_bytes, so that one entry is always one line. The file is appended to and flushed after
 // every entry, so that a program that is killed still leaves its log behind.
 //

@@ -6,29 +6,37 @@
 // signal); the failure is ignored.
 //
 // Waits and ending: a console control event (Ctrl-C, Ctrl-Break, the console window closed) sets a
-// flag and an event, and cancels the blocking read of the board that the main thread may be in
-// (a read that is the whole wait), until the main thread has seen the flag. Once the program
-// catches these events, standard input is read by a thread of its own, so that waiting for the GUI
-// is waiting on an event. A wait on the board and the GUI at once, which no single read can be,
-// looks at the port's queue every 10 ms, asleep on the events in between.
+// flag and the ending event. Every wait sleeps on that event beside its sources, so the event
+// ends it at once; a read of the port that is cut short is cancelled before the wait throws.
+// Once the program catches these events, standard input is read by a thread of its own, so that
+// waiting for the GUI is waiting on an event. A wait on the board and something else at once
+// keeps a read of one byte outstanding on the port (overlapped I/O), so that the board's first
+// byte is an event too: the wait is one WaitForMultipleObjects, never a look at the port on a
+// timer. The next read of the line takes that byte. WaitCommEvent cannot serve: under Wine on a
+// pseudo-terminal it ends at once, aborted, whether or not anything has arrived.
 //
 // Serial line: a COM port is opened for exclusive access (share mode 0), as Windows requires of a
 // communications resource; a port that another program holds fails to open like a missing one
 // (status 2), and the result carries GetLastError() and the system's message for it. The port keeps its time-outs unless its reads would
 // return at once without data; those get a blocking read (see win32_serial.h), so a silent board
-// leaves the program waiting inside ReadFile instead of spinning. A read that ends empty because a
+// leaves the program waiting for its read instead of spinning. A read that ends empty because a
 // time-out of the port expired is read again; a failed read, or an empty one on a port whose reads
-// cannot time out, means the device has gone away and throws SerialLineLost.
+// cannot time out, means the device has gone away and throws SerialLineLost (under Wine a pending
+// read fails with ERROR_BROKEN_PIPE once the pseudo-terminal's other end has closed).
 // EscapeCommFunction fails on ports without modem lines (error 50 under Wine on a pseudo-terminal);
 // raising DTR is then skipped. No modem line is ever waited for, so GetCommModemStatus is not used.
 
 #include "platform.h"
+#include "run_trace.h"
 #include "serial_line.h"
 #include "serial_settings.h"
 #include "win32_serial.h"
 
 #include <algorithm>
 #include <atomic>
+#include <deque>
+#include <map>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -43,7 +51,7 @@ int _dowildcard = 0;
 namespace osa {
 namespace {
 
-// Hands all bytes to a handle; drops the rest after a failed write.
+// Hands all bytes to a handle of synchronous I/O; drops the rest after a failed write.
 void write_all(HANDLE handle, std::string_view bytes) {
     while (!bytes.empty()) {
         DWORD put = 0;
@@ -105,52 +113,196 @@ bool reads_can_time_out(HANDLE port) {
     return GetCommTimeouts(port, &timeouts) && win32::reads_can_time_out(timeouts);
 }
 
-[[noreturn]] void throw_line_lost(bool read_failed) {
+[[noreturn]] void throw_line_lost(bool read_failed, DWORD error) {
     if (!read_failed) throw SerialLineLost("the serial line to the board has closed");
-    const std::string error = std::to_string(GetLastError());
-    throw SerialLineLost("the serial line to the board failed (Windows error " + error + ")");
+    throw SerialLineLost("the serial line to the board failed (Windows error " + std::to_string(error) + ")");
 }
 
 std::atomic<bool> ended_from_outside{false};
 HANDLE ending_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);  // set by a console control event
-HANDLE main_thread = nullptr;
-// Held while a read is cancelled, so that no cancel reaches the closing step's write.
-SRWLOCK cancel_lock = SRWLOCK_INIT;
-bool ending_seen = false;
+bool catching_control_events = false;
 
 void throw_if_ended() {
-    if (!ended_from_outside) return;
-    AcquireSRWLockExclusive(&cancel_lock);
-    ending_seen = true;
-    ReleaseSRWLockExclusive(&cancel_lock);
-    throw EndRequested("ended from outside");
-}
-
-// True once the main thread has seen the ending; until then its blocking read is cancelled again
-// and again, since it may be just about to begin one.
-bool cancel_main_read() {
-    AcquireSRWLockExclusive(&cancel_lock);
-    const bool seen = ending_seen;
-    if (!seen) CancelSynchronousIo(main_thread);
-    ReleaseSRWLockExclusive(&cancel_lock);
-    return seen;
+    if (ended_from_outside) throw EndRequested("ended from outside");
 }
 
 BOOL WINAPI on_console_control(DWORD type) {
     ended_from_outside = true;
     SetEvent(ending_event);
-    for (int tries = 0; tries < 100 && !cancel_main_read(); ++tries) Sleep(10);
     // Windows ends the process as soon as the handler of these events returns, which would cut the
     // closing step short; the process ends when main returns, before this pause is over.
     if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) Sleep(5000);
     return TRUE;
 }
 
-// A failed query is readiness: the read that follows reports the failure.
-bool port_has_bytes(std::intptr_t handle) {
+// What one read or write of the port gave.
+struct Transfer {
+    bool succeeded = false;
+    DWORD count = 0;
+    DWORD error = 0;  // GetLastError() of a failed one
+};
+
+// An open port's requests and the bytes read from it that the line has not been handed yet. The
+// probe is the one-byte read that a wait keeps outstanding while it sleeps, so that the board's
+// first byte is an event to sleep on. A failure that the probe met waits for the next read.
+struct PortRequests {
+    OVERLAPPED probe{};
+    char probe_byte = 0;
+    bool probe_outstanding = false;
+    std::deque<char> received;
+    std::optional<Transfer> loss;
+    OVERLAPPED transfer{};  // the line's own reads and writes, each waited for to its end
+};
+
+// By handle, from open to close. Never destroyed: a probe left outstanding by a wait that the
+// ending cut short is still written into by the system while the process ends.
+SRWLOCK ports_lock = SRWLOCK_INIT;
+auto& open_ports = *new std::map<HANDLE, PortRequests>;
+
+// Nothing for a handle that no open line holds (a closed line's).
+PortRequests* requests_of(HANDLE port) {
+    AcquireSRWLockShared(&ports_lock);
+    const auto found = open_ports.find(port);
+    PortRequests* requests = found == open_ports.end() ? nullptr : &found->second;
+    ReleaseSRWLockShared(&ports_lock);
+    return requests;
+}
+
+// A port that the system gives no events for cannot be waited on: it counts as one that could not
+// be opened. What was made is released by forget_port.
+OpenResult add_port(HANDLE port) {
+    AcquireSRWLockExclusive(&ports_lock);
+    PortRequests& requests = open_ports[port];
+    ReleaseSRWLockExclusive(&ports_lock);
+    requests.probe.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    requests.transfer.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    const bool made = requests.probe.hEvent != nullptr && requests.transfer.hEvent != nullptr;
+    return made ? OpenResult{} : refused(open_no_device);
+}
+
+Transfer end_of(HANDLE port, OVERLAPPED& request) {
+    DWORD count = 0;
+    const bool succeeded = GetOverlappedResult(port, &request, &count, TRUE);
+    return {succeeded, count, succeeded ? 0 : GetLastError()};
+}
+
+// The system writes into a request until it has ended, so it ends before its memory goes. What
+// it brought before the cancel comes back.
+Transfer cancel(HANDLE port, OVERLAPPED& request) {
+    CancelIoEx(port, &request);
+    return end_of(port, request);
+}
+
+void forget_port(HANDLE port) {
+    PortRequests* requests = requests_of(port);
+    if (requests == nullptr) return;
+    if (requests->probe_outstanding) (void)cancel(port, requests->probe);
+    for (HANDLE event : {requests->probe.hEvent, requests->transfer.hEvent})
+        if (event != nullptr) CloseHandle(event);
+    AcquireSRWLockExclusive(&ports_lock);
+    open_ports.erase(port);
+    ReleaseSRWLockExclusive(&ports_lock);
+}
+
+// The end of a request of the port; the ending of the program cancels it and throws instead.
+Transfer await_end(HANDLE port, OVERLAPPED& request) {
+    const HANDLE events[] = {ending_event, request.hEvent};
+    if (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0) {
+        (void)cancel(port, request);
+        throw_if_ended();
+    }
+    return end_of(port, request);
+}
+
+win32::ReadOutcome outcome_of(HANDLE port, const Transfer& read) {
+    const bool may_time_out = read.succeeded && read.count == 0 && reads_can_time_out(port);
+    return win32::read_outcome(read.succeeded, read.count, may_time_out);
+}
+
+// The bytes in the port's queue; 0 when the query fails. The query also clears the port's line
+// error flags, so that a framing error never blocks it.
+DWORD queued(HANDLE port) {
     DWORD errors = 0;
     COMSTAT status{};
-    return !ClearCommError(port_of(handle), &errors, &status) || status.cbInQue > 0;
+    return ClearCommError(port, &errors, &status) ? status.cbInQue : 0;
+}
+
+// Issues the probe unless it is outstanding; false when it failed at once (the loss waits for the
+// next read).
+bool keep_probe_outstanding(HANDLE port, PortRequests& requests) {
+    if (requests.probe_outstanding) return true;
+    requests.probe_outstanding =
+        ReadFile(port, &requests.probe_byte, 1, nullptr, &requests.probe) || GetLastError() == ERROR_IO_PENDING;
+    if (!requests.probe_outstanding) requests.loss = Transfer{false, 0, GetLastError()};
+    return requests.probe_outstanding;
+}
+
+// A probe that was cancelled, or that a time-out of the port ended empty, is dropped; the next
+// wait issues another.
+void note_probe_end(HANDLE port, PortRequests& requests, const Transfer& end) {
+    requests.probe_outstanding = false;
+    if (!end.succeeded && end.error == ERROR_OPERATION_ABORTED) return;
+    switch (outcome_of(port, end)) {
+    case win32::ReadOutcome::bytes: requests.received.push_back(requests.probe_byte); break;
+    case win32::ReadOutcome::nothing_yet: break;
+    case win32::ReadOutcome::line_lost: requests.loss = end; break;
+    }
+}
+
+// A wait that the GUI or a deadline ended takes its probe back, with the byte it may have got:
+// the port keeps the board's bytes while nobody waits for them, as a port without a wait does.
+void end_probe(HANDLE port, PortRequests& requests) {
+    if (requests.probe_outstanding) note_probe_end(port, requests, cancel(port, requests.probe));
+}
+
+bool holds_something(const PortRequests& requests) { return !requests.received.empty() || requests.loss; }
+
+// A read takes what was asked for, so that bytes that follow a reply (a board's chatter) stay in
+// the port for the drain, as without overlapped I/O; a burst this long is taken in blocks instead,
+// since under Wine every overlapped read of a port goes through its server (about 0.3 ms), which a
+// megabyte of board output would pay byte by byte.
+constexpr DWORD burst = 1024;
+
+// How much one read of the port asks for: at least one byte, never more than it holds besides.
+DWORD read_size(DWORD holds, std::size_t wanted, DWORD buffer_size) {
+    if (holds >= burst) return std::min(holds, buffer_size);
+    return std::clamp<DWORD>(holds, 1, static_cast<DWORD>(std::clamp<std::size_t>(wanted, 1, buffer_size)));
+}
+
+// Waits for the port to give at least one byte and keeps what it holds by then, as read_size
+// says; a failure, or an end without bytes, comes back instead. An outstanding probe would take
+// the next byte out of turn, so it is ended first.
+Transfer receive(HANDLE port, PortRequests& requests, std::size_t wanted) {
+    end_probe(port, requests);
+    if (requests.loss) return *std::exchange(requests.loss, std::nullopt);
+    if (!requests.received.empty()) return {true, static_cast<DWORD>(requests.received.size()), 0};
+    char buffer[4096];
+    const DWORD count = read_size(queued(port), wanted, sizeof buffer);
+    if (!ReadFile(port, buffer, count, nullptr, &requests.transfer) && GetLastError() != ERROR_IO_PENDING)
+        return {false, 0, GetLastError()};
+    const Transfer got = await_end(port, requests.transfer);
+    requests.received.insert(requests.received.end(), buffer, buffer + got.count);
+    return got;
+}
+
+std::string hand_out(std::deque<char>& received, std::size_t count) {
+    const auto end = received.begin() + static_cast<std::ptrdiff_t>(std::min(count, received.size()));
+    std::string bytes(received.begin(), end);
+    received.erase(received.begin(), end);
+    return bytes;
+}
+
+// The closing step writes after the ending, so a write is never cut short; the port's write
+// time-outs bound it.
+void write_port(HANDLE port, OVERLAPPED& request, std::string_view bytes) {
+    while (!bytes.empty()) {
+        if (!WriteFile(port, bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, &request) &&
+            GetLastError() != ERROR_IO_PENDING)
+            return;
+        const Transfer put = end_of(port, request);
+        if (!put.succeeded || put.count == 0) return;
+        bytes.remove_prefix(put.count);
+    }
 }
 
 // Standard input as one read gives it: the bytes and whether the input has ended.
@@ -163,16 +315,20 @@ bool read_once(std::string& into) {
     return true;
 }
 
-// Once a wait has to watch standard input beside the board or a deadline, a thread of its own
-// reads it (Windows has no wait on an anonymous pipe, and Wine's pipes cannot be peeked into);
-// from then on the main thread takes standard input's bytes from here. The thread only reads.
+// Once a wait has to watch standard input beside the board, a deadline or the ending event, a
+// thread of its own reads it (Windows has no wait on an anonymous pipe, and Wine's pipes cannot be
+// peeked into); from then on the main thread takes standard input's bytes from here. The thread
+// only reads.
 struct InputReader {
     SRWLOCK lock = SRWLOCK_INIT;
     std::string bytes;
     bool ended = false;
-    HANDLE ready = nullptr;  // set while bytes or the end wait to be taken
+    HANDLE ready = nullptr;  // set while bytes or the end wait to be taken; none without a thread
+    bool tried = false;      // a thread that could not be made is not tried again
 };
-InputReader input_reader;
+// Never destroyed: the thread may still wake (the GUI closes the pipe after "quit") while the
+// process's static objects are torn down.
+auto& input_reader = *new InputReader;
 
 DWORD WINAPI read_input_for_ever(void*) {
     for (bool more = true; more;) {
@@ -187,10 +343,23 @@ DWORD WINAPI read_input_for_ever(void*) {
     return 0;
 }
 
+// Without a thread standard input is read by blocking reads, and a wait that the board or a
+// deadline also ends leaves it alone: the GUI is then served between the board's replies.
 void start_input_reader() {
-    if (input_reader.ready != nullptr) return;
+    if (input_reader.tried) return;
+    input_reader.tried = true;
     input_reader.ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (HANDLE thread = CreateThread(nullptr, 0, read_input_for_ever, nullptr, 0, nullptr)) CloseHandle(thread);
+    const HANDLE thread =
+        input_reader.ready != nullptr ? CreateThread(nullptr, 0, read_input_for_ever, nullptr, 0, nullptr) : nullptr;
+    if (thread != nullptr) {
+        CloseHandle(thread);
+        return;
+    }
+    const std::string error = std::to_string(GetLastError());
+    trace_bytes(TraceTag::serial_line, "no reader thread for standard input (Windows error " + error +
+                                           "): the GUI is read between the board's replies");
+    if (input_reader.ready != nullptr) CloseHandle(input_reader.ready);
+    input_reader.ready = nullptr;
 }
 
 bool input_reader_running() { return input_reader.ready != nullptr; }
@@ -206,55 +375,65 @@ bool take_from_reader(std::string& into) {
     return had;
 }
 
-bool reader_has_bytes() { return WaitForSingleObject(input_reader.ready, 0) == WAIT_OBJECT_0; }
-
-constexpr DWORD look_interval_ms = 10;
-
 DWORD milliseconds_until(WaitClock::time_point deadline) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - WaitClock::now()).count();
     return left <= 0 ? 0 : static_cast<DWORD>(std::min<long long>(left, INFINITE - 1));
+}
+
+// One sleep of a wait: on the ending event, the port's probe (with requests) and the reader's
+// event (with reader). Of events set together the first counts: the ending, then the board, then
+// the GUI; a passed deadline still lets a source that is ready win. Nothing when the wait goes on.
+std::optional<Woken> sleep_on_sources(HANDLE port, PortRequests* requests, bool reader,
+                                      std::optional<WaitClock::time_point> deadline) {
+    HANDLE events[3] = {ending_event};
+    DWORD count = 1;
+    if (requests != nullptr) events[count++] = requests->probe.hEvent;
+    if (reader) events[count++] = input_reader.ready;
+    const DWORD sleep = deadline ? milliseconds_until(*deadline) : INFINITE;
+    const DWORD woke = WaitForMultipleObjects(count, events, FALSE, sleep);
+    if (woke == WAIT_TIMEOUT) return Woken::deadline;
+    if (requests != nullptr && woke == WAIT_OBJECT_0 + 1)
+        note_probe_end(port, *requests, end_of(port, requests->probe));
+    else if (reader && woke == WAIT_OBJECT_0 + count - 1) return Woken::console_bytes;
+    return std::nullopt;
 }
 
 }  // namespace
 
 void prepare_standard_streams() {}
 
-// Standard input is read by the reader thread from here on: a wait on an event is cut short by a
-// control event everywhere, a cancelled read of a pipe not under Wine.
 void catch_ending_signals() {
-    if (main_thread != nullptr) return;
-    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &main_thread, 0, FALSE,
-                    DUPLICATE_SAME_ACCESS);
     SetConsoleCtrlHandler(on_console_control, TRUE);
-    start_input_reader();
+    catching_control_events = true;
 }
 
 Woken wait_for(std::intptr_t serial_handle, bool console, std::optional<WaitClock::time_point> deadline) {
-    const bool serial = port_of(serial_handle) != INVALID_HANDLE_VALUE;
+    const HANDLE port = port_of(serial_handle);
+    PortRequests* const requests = requests_of(port);
+    const bool serial = requests != nullptr;
+    // While control events are caught the reader thread serves every wait on standard input: a
+    // wait on an event is cut short by them, a blocking read of a pipe is not.
+    if (console && (serial || deadline || catching_control_events)) start_input_reader();
+    const bool reader = console && input_reader_running();
     for (;;) {
         throw_if_ended();
-        // One source and no deadline: its blocking read is the wait, unless the reader thread
-        // reads standard input.
-        if (serial && !console && !deadline) return Woken::serial_bytes;
-        if (console && !serial && !deadline && !input_reader_running()) return Woken::console_bytes;
-        if (console) start_input_reader();
-        if (serial && port_has_bytes(serial_handle)) return Woken::serial_bytes;
-        if (console && reader_has_bytes()) return Woken::console_bytes;
-        DWORD sleep = deadline ? milliseconds_until(*deadline) : INFINITE;
-        if (deadline && sleep == 0) return Woken::deadline;
-        if (serial) sleep = std::min(sleep, look_interval_ms);
-        const HANDLE events[] = {ending_event, input_reader.ready};
-        WaitForMultipleObjects(console ? 2 : 1, events, FALSE, sleep);
+        // One source and no deadline: its read is the wait (a read of the port waits on the ending
+        // too). Standard input without a reader thread can only be read that way.
+        if (serial && !reader && !deadline) return Woken::serial_bytes;
+        if (console && !reader && !serial && !deadline) return Woken::console_bytes;
+        if (serial && (holds_something(*requests) || !keep_probe_outstanding(port, *requests)))
+            return Woken::serial_bytes;
+        if (const auto woken = sleep_on_sources(port, requests, reader, deadline)) {
+            if (serial) end_probe(port, *requests);
+            return *woken;
+        }
     }
 }
 
 bool read_standard_input(std::string& into) {
     (void)wait_for(reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE), true, std::nullopt);
     if (input_reader_running()) return take_from_reader(into);
-    if (read_once(into)) return true;
-    // A read cancelled by a console control event ends the program instead.
-    throw_if_ended();
-    return false;
+    return read_once(into);
 }
 
 void write_standard_output(std::string_view bytes) { write_all(GetStdHandle(STD_OUTPUT_HANDLE), bytes); }
@@ -273,44 +452,50 @@ std::string program_folder(const char* started_as) {
 // The line holds the handle from the first step on, so that a failed later step closes it.
 OpenResult SerialLine::open_device(const std::string& device, const SerialSettings& settings) {
     close();
-    const HANDLE port = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE port = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OVERLAPPED, nullptr);
     if (port == INVALID_HANDLE_VALUE) return refused(open_no_device);
     handle_ = reinterpret_cast<std::intptr_t>(port);
-    const OpenResult result = configure_port(port, settings);
+    OpenResult result = add_port(port);
+    if (result.ok()) result = configure_port(port, settings);
     if (!result.ok()) close();
     return result;
 }
 
 void SerialLine::close() {
-    if (port_of(handle_) == INVALID_HANDLE_VALUE) return;
-    CloseHandle(port_of(handle_));
+    const HANDLE port = port_of(handle_);
+    if (port == INVALID_HANDLE_VALUE) return;
+    forget_port(port);
+    CloseHandle(port);
     handle_ = reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
 }
 
-void SerialLine::write(std::string_view bytes) { write_all(port_of(handle_), bytes); }
+void SerialLine::write(std::string_view bytes) {
+    const HANDLE port = port_of(handle_);
+    if (PortRequests* requests = requests_of(port)) write_port(port, requests->transfer, bytes);
+}
 
 std::string SerialLine::read(std::size_t count) {
-    std::string bytes(count, '\0');
     for (;;) {
         await_read();
-        DWORD got = 0;
-        const bool succeeded = ReadFile(port_of(handle_), bytes.data(), static_cast<DWORD>(count), &got, nullptr);
-        if (!succeeded) throw_if_ended();
-        const bool may_time_out = succeeded && got == 0 && reads_can_time_out(port_of(handle_));
-        switch (win32::read_outcome(succeeded, got, may_time_out)) {
-        case win32::ReadOutcome::bytes: bytes.resize(got); return bytes;
+        const HANDLE port = port_of(handle_);
+        PortRequests* requests = requests_of(port);
+        const Transfer got =
+            requests != nullptr ? receive(port, *requests, count) : Transfer{false, 0, ERROR_INVALID_HANDLE};
+        switch (outcome_of(port, got)) {
+        case win32::ReadOutcome::bytes: return hand_out(requests->received, count);
         case win32::ReadOutcome::nothing_yet: continue;
-        case win32::ReadOutcome::line_lost: throw_line_lost(!succeeded);
+        case win32::ReadOutcome::line_lost: throw_line_lost(!got.succeeded, got.error);
         }
     }
 }
 
+// The bytes already read from the port count as waiting, a probe's byte among them.
 std::int64_t SerialLine::pending_count() {
-    DWORD errors = 0;
-    COMSTAT status{};
-    // The query also clears the port's line error flags, so that a framing error never blocks it.
-    if (!ClearCommError(port_of(handle_), &errors, &status)) return 0;
-    return static_cast<std::int64_t>(status.cbInQue);
+    const HANDLE port = port_of(handle_);
+    PortRequests* requests = requests_of(port);
+    if (requests == nullptr) return 0;
+    return static_cast<std::int64_t>(requests->received.size() + queued(port));
 }
 
 }  // namespace osa
