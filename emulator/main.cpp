@@ -55,22 +55,18 @@ struct Coming {
     std::int64_t* commands = nullptr;
 };
 
-void serve_line(int master, LineService& service, Wire& wire, const Clock& clock, ServeEnds ends, Coming coming) {
-    if (!coming.unplug) return serve(master, service, wire, clock, ends);
-    UnplugWatch watch(service, *coming.unplug, *coming.commands);
-    serve(master, watch, wire, clock, ends);
-}
-
-// The board answers the line; with a page, the page also shows it and takes the person's moves.
+// The board answers the line, watched for the coming unplug; with a page, the page also shows it
+// and takes the person's moves. The page is served last, so that it hears what went out on the line.
 void serve_board(const EmulatorOptions& options, Pty& pty, Board& board, Trace& trace, const Clock& clock,
                  ServeEnds ends, WebPage* page, Coming coming = {}) {
     Wire wire(options.wire_baud);
-    if (!page) {
-        BoardService service(board, trace);
-        return serve_line(pty.master(), service, wire, clock, ends, coming);
-    }
-    PageService service(board, trace, *page);
-    serve_line(pty.master(), service, wire, clock, ends, coming);
+    BoardService board_service(board, trace);
+    std::optional<UnplugWatch> watch;
+    if (coming.unplug) watch.emplace(board_service, *coming.unplug, *coming.commands);
+    LineService& line = watch ? static_cast<LineService&>(*watch) : board_service;
+    if (!page) return serve(pty.master(), line, wire, clock, ends);
+    PageService service(board, trace, *page, line);
+    serve(pty.master(), service, wire, clock, ends);
 }
 
 // Alone: the pty's path is the first thing written to standard output, for the caller to open,

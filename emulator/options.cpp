@@ -38,7 +38,7 @@ const char* const usage_text =
     "                      unplug the board after WHEN command lines (or at WHENms since the\n"
     "                      start) for DOWN_MS; it comes back with its game (keep) or a fresh\n"
     "                      one (reset). May be repeated; needs a PROGRAM, which then finds the\n"
-    "                      board through a link of the emulator's own that stays in place"
+    "                      board through a link of the emulator's own that stays in place\n"
     "  --replay TRACE      instead of the board, play back the last run recorded in the\n"
     "                      program's run trace TRACE; needs a PROGRAM and no board option\n"
     "  --replay-fast       replay without the recorded delays\n"

@@ -154,7 +154,7 @@ private:
         const std::string bytes = service_.due_output(clock_());
         if (!bytes.empty()) wire_.queue(bytes, std::chrono::steady_clock::now());
         const std::string due = wire_.take_due(std::chrono::steady_clock::now());
-        if (!due.empty()) write_all(master_, due);
+        if (!due.empty() && write_all(master_, due)) service_.sent(due.size());
     }
 
     void write_gui_input() {

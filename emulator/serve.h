@@ -38,6 +38,8 @@ public:
     // Readable when something besides the line has work for the service (a person on the web
     // page); the loop then asks for due output, and the service empties it.
     virtual int wake_fd() const { return -1; }
+    // How many more of the due output's bytes have gone out on the line, in order.
+    virtual void sent(std::size_t) {}
     // For a service that also plays the GUI: lines for the program's standard input, and what
     // came on its standard output.
     virtual std::string gui_input() { return {}; }

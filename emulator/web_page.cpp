@@ -27,8 +27,13 @@ constexpr auto verdict_wait = 5s;
 // How often an open event stream is sent a comment when nothing changed: a browser that has
 // gone is noticed then, and its thread freed.
 constexpr auto stream_heartbeat = 2s;
-// Each open event stream holds one thread; two browsers and their reloads fit many times over.
-constexpr std::size_t server_threads = 16;
+// How long the open pages are given to take the last state before the server stops.
+constexpr auto last_state_wait = 1s;
+// Each open event stream holds one thread, so the streams are limited to half of them: the
+// rest serve moves and files, however many pages are open. Two browsers and their reloads fit
+// many times over.
+constexpr std::size_t server_threads = 32;
+constexpr std::size_t most_streams = server_threads / 2;
 constexpr std::size_t largest_body = 1024;
 
 std::pair<Descriptor, Descriptor> make_pipe() {
@@ -53,37 +58,70 @@ struct WebPage::Shared {
 
     std::mutex mutex;
     std::condition_variable changed;
+    std::condition_variable stream_ended;
     std::string state = "{}";
     std::uint64_t version = 0;
     bool closing = false;
-    std::deque<PersonAction> actions;
+    std::size_t streams = 0;
+    struct Queued {
+        std::uint64_t number;
+        PersonAction action;
+    };
+    std::deque<Queued> actions;
+    std::uint64_t actions_queued = 0;
 
-    // Queues the action and waits for the board's verdict.
+    // Queues the action and waits for the board's verdict. An action that the serving loop has
+    // not taken in time is withdrawn, so that a refused move is never made later; one that it has
+    // taken gets its verdict once the board's report has gone out, or the line has gone.
     PageAnswer act(std::optional<MoveRequest> move) {
         PersonAction action{move, {}};
         auto verdict = action.verdict.get_future();
+        std::uint64_t number = 0;
         {
             std::lock_guard lock(mutex);
             if (closing) return {503, "the board is shutting down"};
-            actions.push_back(std::move(action));
+            number = ++actions_queued;
+            actions.push_back({number, std::move(action)});
         }
         const char byte = 1;
         [[maybe_unused]] const auto written = ::write(wake.second.get(), &byte, 1);  // a full pipe already wakes
-        if (verdict.wait_for(verdict_wait) != std::future_status::ready) return {503, "the board did not answer"};
+        if (verdict.wait_for(verdict_wait) != std::future_status::ready && withdrawn(number))
+            return {503, "the board did not answer: nothing was reported"};
         return verdict.get();
     }
 
-    // The next state after the one sent, or a heartbeat when none came; false once closing.
+    bool withdrawn(std::uint64_t number) {
+        std::lock_guard lock(mutex);
+        return std::erase_if(actions, [number](const Queued& queued) { return queued.number == number; }) > 0;
+    }
+
+    bool open_stream() {
+        std::lock_guard lock(mutex);
+        if (streams == most_streams) return false;
+        ++streams;
+        return true;
+    }
+
+    void close_stream() {
+        {
+            std::lock_guard lock(mutex);
+            --streams;
+        }
+        stream_ended.notify_all();
+    }
+
+    // The next state after the one sent, or a heartbeat when none came; false once closing. The
+    // last state goes out before the stream ends, so that the pages show how the board was left.
     bool next_event(std::uint64_t& sent, std::string& event) {
         std::unique_lock lock(mutex);
         changed.wait_for(lock, stream_heartbeat, [&] { return closing || version != sent; });
-        if (closing) return false;
-        if (version == sent) {
-            event = ": the board is unchanged\n\n";
+        if (version != sent) {
+            sent = version;
+            event = "data: " + state + "\n\n";
             return true;
         }
-        sent = version;
-        event = "data: " + state + "\n\n";
+        if (closing) return false;
+        event = ": the board is unchanged\n\n";
         return true;
     }
 };
@@ -108,17 +146,21 @@ void serve_file(const httplib::Request& req, httplib::Response& res) {
     res.set_content(file->bytes.data(), file->bytes.size(), std::string(file->content_type).c_str());
 }
 
+// The stream's place is given back when its response ends, however it ends.
 void serve_events(const std::shared_ptr<WebPage::Shared>& shared, httplib::Response& res) {
+    if (!shared->open_stream()) return answer(res, {503, "too many pages show the board: close one and reload"});
     res.set_header("Cache-Control", "no-store");
-    res.set_chunked_content_provider("text/event-stream", [shared, sent = std::uint64_t(0)](
-                                                              std::size_t, httplib::DataSink& sink) mutable {
-        std::string event;
-        if (!shared->next_event(sent, event)) {
-            sink.done();
-            return true;
-        }
-        return sink.write(event.data(), event.size());
-    });
+    res.set_chunked_content_provider(
+        "text/event-stream",
+        [shared, sent = std::uint64_t(0)](std::size_t, httplib::DataSink& sink) mutable {
+            std::string event;
+            if (!shared->next_event(sent, event)) {
+                sink.done();
+                return true;
+            }
+            return sink.write(event.data(), event.size());
+        },
+        [shared](bool) { shared->close_stream(); });
 }
 
 void serve_action(const std::shared_ptr<WebPage::Shared>& shared, const httplib::Request& req,
@@ -171,17 +213,23 @@ WebPage::WebPage(bool interactive, int port) : shared_(std::make_shared<Shared>(
                               : (shared_->server.bind_to_port("127.0.0.1", port) ? port : -1);
     if (shared_->port <= 0) throw std::runtime_error("cannot serve the board's page on 127.0.0.1:" + std::to_string(port));
     shared_->listener = std::thread([shared = shared_.get()] { shared->server.listen_after_bind(); });
+    // The server's stop() leaves alone a server that does not listen yet, which would then listen
+    // for ever: a page that goes at once, as when the program cannot start, must end too.
+    while (!shared_->server.is_running()) std::this_thread::sleep_for(1ms);
 }
 
-// The streams and waiting requests are let go first, so that the server's threads can end.
+// The streams and waiting requests are let go first, so that the server's threads can end. The
+// streams end by themselves once they have sent the last state: a server that stops cuts them
+// off after the event they are sending.
 WebPage::~WebPage() {
     {
-        std::lock_guard lock(shared_->mutex);
+        std::unique_lock lock(shared_->mutex);
         shared_->closing = true;
-        for (auto& action : shared_->actions) action.verdict.set_value({503, "the board is shutting down"});
+        for (auto& queued : shared_->actions) queued.action.verdict.set_value({503, "the board is shutting down"});
         shared_->actions.clear();
+        shared_->changed.notify_all();
+        shared_->stream_ended.wait_for(lock, last_state_wait, [&] { return shared_->streams == 0; });
     }
-    shared_->changed.notify_all();
     shared_->server.stop();
     shared_->listener.join();
 }
@@ -197,8 +245,8 @@ std::vector<PersonAction> WebPage::take_actions() {
     while (::read(shared_->wake.first.get(), drained, sizeof drained) > 0) {
     }
     std::lock_guard lock(shared_->mutex);
-    std::vector<PersonAction> taken(std::make_move_iterator(shared_->actions.begin()),
-                                    std::make_move_iterator(shared_->actions.end()));
+    std::vector<PersonAction> taken;
+    for (auto& queued : shared_->actions) taken.push_back(std::move(queued.action));
     shared_->actions.clear();
     return taken;
 }

@@ -99,7 +99,8 @@ std::string state_json(const PageState& state) {
     return "{\"fen\":" + json_string(state.fen) + ",\"lastMove\":" + json_string(state.last_move) +
            ",\"interactive\":" + json_bool(state.interactive) + ",\"waiting\":" + json_bool(state.waiting) +
            ",\"takebackAllowed\":" + json_bool(state.takeback_allowed) + ",\"legal\":" + json_strings(state.legal) +
-           ",\"variation\":" + json_string(state.variation) + ",\"log\":" + json_strings(state.log) + "}";
+           ",\"variation\":" + json_string(state.variation) + ",\"log\":" + json_strings(state.log) +
+           ",\"closed\":" + json_bool(state.closed) + "}";
 }
 
 std::string log_line(char direction, std::string_view bytes) {

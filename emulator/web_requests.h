@@ -48,6 +48,7 @@ struct PageState {
     std::vector<std::string> legal;  // the legal moves in UCI while waiting
     std::string variation;           // the board computer's principal variation, board notation
     std::vector<std::string> log;    // the board's latest commands and replies
+    bool closed = false;             // the program has closed the board, as at the end of a game
 };
 std::string state_json(const PageState& state);
 

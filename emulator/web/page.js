@@ -57,6 +57,7 @@ function onMoveInput(event) {
 }
 
 function statusText() {
+    if (state.closed) return "The program closed the board: the game is over"
     const side = sideToMove(state.fen) === COLOR.white ? "White" : "Black"
     if (state.waiting) return side + " to move: your move"
     if (state.interactive) return side + " to move: waiting for the board"
@@ -95,4 +96,12 @@ takeback.addEventListener("click", () => send("takeback", ""))
 
 const events = new EventSource("events")
 events.onmessage = event => show(JSON.parse(event.data))
-events.onerror = () => { status.textContent = "The board is not answering; trying again…" }
+// The emulator ends soon after the program has closed the board: the page keeps the board as it
+// was left. A stream that the emulator refuses is not tried again.
+events.onerror = () => {
+    if (events.readyState === EventSource.CLOSED) {
+        status.textContent = "Too many pages show the board: close one, then reload this page"
+    } else if (!state || !state.closed) {
+        status.textContent = "The board is not answering; trying again…"
+    }
+}

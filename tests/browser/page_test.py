@@ -164,11 +164,16 @@ def whole_game():
             drag_move(driver, move)
             not_waiting(driver)
         output, _ = match.communicate(timeout=60)
+        time.sleep(1)  # the emulator has ended with Quillrand: the page has seen its stream end
+        status = driver.find_element(By.ID, "status").text
+        fen = driver.find_element(By.TAG_NAME, "body").get_attribute("data-fen")
     finally:
         driver.quit()
         if match.poll() is None:
             match.kill()
     check(match.returncode == 0 and "0-1" in output, "a whole game played on the page ends in the person's mate")
+    check("closed the board" in status and fen.startswith("rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w"),
+          f"after the game the page keeps the mate and says the program closed the board ({status})")
     with open(pgn) as f:
         check("1. f3 e5 2. g4 Qh4#" in f.read(), "the PGN holds the whole game")
 
@@ -242,7 +247,9 @@ def bestmove(program, pending, seconds=20):
 
 
 def figures():
-    """The page's load time, and from a drop on the page to the human's bestmove on Quillrand's output."""
+    """The page's load time, a move request's time until its answer (which comes once the board's
+    report has gone out on the line), and from a drop on the page to the human's bestmove on
+    Quillrand's output."""
     port = free_port()
     program = subprocess.Popen([EMULATOR, "--human", "web", "--web-port", str(port), "--", QUILLRAND],
                                stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
@@ -272,6 +279,9 @@ def figures():
             not_waiting(driver)
             check(line.split()[1] == human, f"bestmove {human}") if i == 0 else None
             moves += [human, "g8f6" if i % 2 == 0 else "f6g8"]
+        answers = driver.execute_script(
+            "return performance.getEntriesByType('resource').filter(e => e.name.endsWith('/move'))"
+            ".map(e => e.responseEnd - e.startTime)")
         program.stdin.write("quit\n")
         program.stdin.flush()
         program.wait(timeout=20)
@@ -280,6 +290,8 @@ def figures():
         if program.poll() is None:
             program.kill()
     print(f"figure: page load {statistics.median(loads):.0f} ms (median of {len(loads)} loads)")
+    print(f"figure: move request to its answer {statistics.median(answers):.0f} ms (median of {len(answers)}, "
+          f"min {min(answers):.0f}, max {max(answers):.0f})")
     print(f"figure: drop to bestmove {statistics.median(drops):.0f} ms (median of {len(drops)}, "
           f"min {min(drops):.0f}, max {max(drops):.0f})")
 

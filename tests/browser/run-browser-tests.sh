@@ -5,7 +5,8 @@
 #
 # Needs chromium, chromium-driver, python3-selenium and stockfish (scripts/install-packages.sh ci).
 # Leaves a screenshot, the game's PGN and the emulator's trace in LOG_DIR, and prints the page's
-# load time and the time from a drop on the page to the program's "bestmove".
+# load time, a move request's time until its answer, and the time from a drop on the page to the
+# program's "bestmove".
 set -euo pipefail
 build=$(realpath "${1:?usage: $0 BUILD_DIR LOG_DIR}")
 log_dir=$(realpath "${2:?usage: $0 BUILD_DIR LOG_DIR}")
