@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that a job needs, and only those that are missing; run as root.
 #
-#   scripts/install-packages.sh build   the programs: a compiler, CMake, cpp-httplib for the
+#   scripts/install-packages.sh build   the programs: a compiler, CMake, CLI11 for the tools' options,
+#                                       cpp-httplib and nlohmann-json for the
 #                                       emulator's web page, and Stockfish to play against there
 #   scripts/install-packages.sh test    also GoogleTest, Google Benchmark and python3 for the GUI personas
 #   scripts/install-packages.sh ci      also clang for fuzzing, the GUI games, valgrind, the
@@ -9,7 +10,7 @@
 #                                       headless Chromium with Selenium for the page's tests
 set -euo pipefail
 
-build=(cmake g++ make pkgconf libcpp-httplib-dev stockfish)
+build=(cmake g++ make pkgconf libcpp-httplib-dev nlohmann-json3-dev libcli11-dev stockfish)
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev python3)
 ci=("${test[@]}" clang libclang-rt-14-dev xboard polyglot pychess xvfb xauth stockfish valgrind
     mingw-w64 googletest wine wine64 dpkg-dev file man-db lintian chromium chromium-driver python3-selenium)

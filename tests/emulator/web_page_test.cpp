@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "board_service.h"
 #include "pty.h"
 #include "web_service.h"
 

@@ -1,21 +1,23 @@
 // The serving loop: reads the program's bytes from the pty master, hands them to what answers
-// on the line (the emulated board, or a recording played back), and sends its output when it is
+// on the line (the emulated board, a recording played back, the board behind the web page), and sends its output when it is
 // due, through the Wire that holds each byte for its time on a line of the chosen speed. It
 // sleeps in poll() between events and never spins.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "board.h"
-#include "pty.h"
-#include "replay.h"
-#include "trace.h"
+#include "descriptor.h"
 #include "wire.h"
 
 namespace osa::board {
+
+// Milliseconds since the start, the clock that the board keeps its time on too.
+using Clock = std::function<std::int64_t()>;
 
 // Cuts the byte stream into command lines. The programs end each line with CR LF; either byte
 // ends a line here, and the empty lines this makes are dropped.
@@ -45,43 +47,6 @@ public:
     virtual std::string gui_input() { return {}; }
     virtual bool gui_input_finished() const { return true; }
     virtual void gui_output(std::string_view, std::int64_t) {}
-};
-
-// The emulated board; every command line and reply is traced, the reply when it is queued.
-class BoardService : public LineService {
-public:
-    BoardService(Board& board, Trace& trace) : board_(board), trace_(trace) {}
-    void receive(std::string_view bytes, std::int64_t now_ms) override;
-    std::string due_output(std::int64_t now_ms) override;
-    std::optional<std::int64_t> next_event_in(std::int64_t) const override { return board_.next_event_in(); }
-
-private:
-    std::string traced(std::string bytes, std::int64_t now_ms);
-
-    Board& board_;
-    Trace& trace_;
-    LineSplitter lines_;
-    std::string answers_;
-};
-
-// A recording played back; every command line and reply is traced, the reply when it is queued.
-class ReplayService : public LineService {
-public:
-    ReplayService(Replay& replay, Trace& trace) : replay_(replay), trace_(trace) {}
-    void receive(std::string_view bytes, std::int64_t now_ms) override;
-    std::string due_output(std::int64_t now_ms) override;
-    std::optional<std::int64_t> next_event_in(std::int64_t now_ms) const override {
-        return replay_.next_event_in(now_ms);
-    }
-    bool over(std::int64_t now_ms) const override { return replay_.over(now_ms); }
-    std::string gui_input() override { return replay_.take_gui_input(); }
-    bool gui_input_finished() const override { return replay_.gui_input_finished(); }
-    void gui_output(std::string_view bytes, std::int64_t now_ms) override { replay_.gui_output(bytes, now_ms); }
-
-private:
-    Replay& replay_;
-    Trace& trace_;
-    LineSplitter lines_;
 };
 
 struct ServeEnds {

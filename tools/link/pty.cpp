@@ -16,24 +16,6 @@ namespace {
 
 }  // namespace
 
-Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = other.release();
-    }
-    return *this;
-}
-
-Descriptor::~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-int Descriptor::release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
 termios raw_settings(termios settings) {
     settings.c_iflag &=
         ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF);
@@ -61,17 +43,6 @@ Pty::Pty() : master_(posix_openpt(O_RDWR | O_NOCTTY)) {
     if (tcgetattr(slave_.get(), &settings) != 0) fail("tcgetattr");
     settings = raw_settings(settings);
     if (tcsetattr(slave_.get(), TCSANOW, &settings) != 0) fail("tcsetattr");
-}
-
-bool write_all(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 }  // namespace osa::board

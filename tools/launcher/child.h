@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "pty.h"
+#include "descriptor.h"
 
 namespace osa::board {
 

@@ -12,7 +12,9 @@
 #include <deque>
 #include <future>
 
+#include "board.h"
 #include "serve.h"
+#include "trace.h"
 #include "web_page.h"
 
 namespace osa::board {

@@ -12,24 +12,9 @@
 
 #include <string>
 
+#include "descriptor.h"
+
 namespace osa::board {
-
-// Owns one file descriptor; closes it on destruction.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    Descriptor(Descriptor&& other) noexcept : fd_(other.release()) {}
-    Descriptor& operator=(Descriptor&& other) noexcept;
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor();
-
-    int get() const { return fd_; }
-    int release();
-
-private:
-    int fd_;
-};
 
 // Terminal settings for a raw 8-bit line: no echo, no line editing, no character translation,
 // no signals, reads return as soon as one byte is there.
@@ -48,8 +33,5 @@ private:
     Descriptor slave_;
     std::string slave_path_;
 };
-
-// Writes all bytes, waiting as needed; false when the descriptor fails.
-bool write_all(int fd, const std::string& bytes);
 
 }  // namespace osa::board

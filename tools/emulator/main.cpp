@@ -14,6 +14,8 @@
 #include "options.h"
 #include "pty.h"
 #include "recording.h"
+#include "board_service.h"
+#include "replay_service.h"
 #include "serve.h"
 #include "temp_paths.h"
 #include "unplug.h"

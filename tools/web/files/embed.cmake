@@ -1,5 +1,5 @@
 # Writes the page's files into one C++ source as byte arrays, with a lookup by request path.
-# Run as: cmake -DROOT=<emulator/web> -DOUT=<file.cpp> -DFILES=<relative paths, comma-separated> -P embed.cmake
+# Run as: cmake -DROOT=<tools/web/files> -DOUT=<file.cpp> -DFILES=<relative paths, comma-separated> -P embed.cmake
 string(REPLACE "," ";" FILES "${FILES}")
 set(entries "")
 set(arrays "")
@@ -29,7 +29,7 @@ foreach(relative IN LISTS FILES)
   string(APPEND entries "    {\"${path}\", {\"${type}\", std::string_view(file_${index}, ${length})}},\n")
   math(EXPR index "${index} + 1")
 endforeach()
-file(WRITE "${OUT}.new" "// Written by emulator/web/embed.cmake from the files in emulator/web.
+file(WRITE "${OUT}.new" "// Written by tools/web/files/embed.cmake from the files in tools/web/files.
 #include <map>
 
 #include \"web_files.h\"

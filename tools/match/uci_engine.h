@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "pty.h"
+#include "descriptor.h"
 
 namespace osa::match {
 
