@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 namespace osatest {
@@ -83,8 +84,25 @@ void long_position_lines(const std::string& name) {
     std::printf("%-9s peak resident memory after them: %ld KiB\n", name.c_str(), peak_resident_kib(program.pid()));
 }
 
-// With busy=answer, from "isready" written to the pipe to "readyok" read back while Dorvane waits
-// for the board's search report.
+// With busy=answer, 100 times: from writing the GUI's bytes to the "readyok" they ask for; after
+// each, what the board and the program still have to do.
+void readyok_times(const std::string& name, RunningProgram& program, const std::string& bytes,
+                   const std::function<void()>& after_each, const char* when) {
+    std::vector<double> samples;
+    for (int i = 0; i < 100; ++i) {
+        const auto sent = Clock::now();
+        program.send_raw(bytes);
+        const std::string answer = program.next_line();
+        samples.push_back(microseconds(Clock::now() - sent));
+        if (answer != "readyok") std::printf("%-9s answered \"%s\" to isready %s\n", name.c_str(), answer.c_str(), when);
+        after_each();
+    }
+    std::sort(samples.begin(), samples.end());
+    std::printf("%-9s readyok %s (busy=answer), 100 times: median %.1f us, maximum %.1f us\n", name.c_str(), when,
+                samples[50], samples[99]);
+}
+
+// While Dorvane waits for the board's search report.
 void readyok_during_board_wait() {
     ScriptedBoard board;
     WorkDir dir;
@@ -93,40 +111,21 @@ void readyok_during_board_wait() {
     program.send_line("go");
     board.expect("PLAY", ack);
     board.next_command();  // "SENDINFO", never answered
-    std::vector<double> samples;
-    for (int i = 0; i < 100; ++i) {
-        const auto sent = Clock::now();
-        program.send_line("isready");
-        const std::string answer = program.next_line();
-        samples.push_back(microseconds(Clock::now() - sent));
-        if (answer != "readyok") std::printf("Dorvane   answered \"%s\" to isready during a board wait\n", answer.c_str());
-    }
-    std::sort(samples.begin(), samples.end());
-    std::printf("Dorvane   readyok during a board wait (busy=answer), 100 times: median %.1f us, maximum %.1f us\n",
-                samples[50], samples[99]);
+    readyok_times("Dorvane", program, "isready\n", [] {}, "during a board wait");
 }
 
-// With busy=answer, "isready" in the same read as "go": from that write to "readyok", while
-// Quillrand waits for the board's answer to "ANALYSIS"; the board answers only after it.
+// "isready" in the same read as "go", while Quillrand waits for the board's answer to "ANALYSIS";
+// the board answers only after it.
 void readyok_behind_go() {
     ScriptedBoard board;
     WorkDir dir;
     dir.write_file("osa.ini", "busy=answer\n");
     RunningProgram program = start_greeted("Quillrand", board, dir);
-    std::vector<double> samples;
-    for (int i = 0; i < 100; ++i) {
-        const auto sent = Clock::now();
-        program.send_raw("go\nisready\n");
-        const std::string answer = program.next_line();
-        samples.push_back(microseconds(Clock::now() - sent));
-        if (answer != "readyok") std::printf("Quillrand answered \"%s\" to isready behind go\n", answer.c_str());
+    const auto board_moves = [&] {
         board.expect("ANALYSIS", ack + "e2-e4" + std::string(1, etb));
         program.next_line();  // bestmove
-    }
-    std::sort(samples.begin(), samples.end());
-    std::printf("Quillrand readyok for isready in the same read as go (busy=answer), 100 times: median %.1f us, "
-                "maximum %.1f us\n",
-                samples[50], samples[99]);
+    };
+    readyok_times("Quillrand", program, "go\nisready\n", board_moves, "for isready in the same read as go");
 }
 
 // With reconnect=on: the CPU that 10 s of a vanished board cost, and the time from the device's

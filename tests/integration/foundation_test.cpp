@@ -166,7 +166,7 @@ TEST(RunTrace, TheSettingsFileNamesATraceOfTheRun) {
         EXPECT_EQ(program.wait_exit(), 0);
         std::ifstream file(dir.path() + "/run trace.txt", std::ios::binary);
         const std::string trace((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        EXPECT_TRUE(trace.starts_with("       0 start " + name + " 1.3.0, settings ")) << trace;
+        EXPECT_TRUE(trace.starts_with("       0 start " + name + " " OSA_VERSION ", settings ")) << trace;
         EXPECT_TRUE(trace.find("osa.ini\n") != std::string::npos) << trace;
         for (const char* entry : {" to-board OPEN\\r\\n\n", " from-board Board\\x17\n",
                                   " to-gui info string Board\\r\\n\n", " from-gui isready\\r\\n\n",

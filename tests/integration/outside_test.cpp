@@ -180,7 +180,7 @@ TEST(SettingsFile, TheWorkingDirectoryWinsElseTheProgramsFolder) {
         const std::string named = c.read == nullptr                     ? std::string("none")
                                   : std::string(c.read) == "work" ? work.path() + "/osa.ini"
                                                                   : folder.path() + "/osa.ini";
-        EXPECT_NE(trace.find(" start Dorvane 1.3.0, settings "), std::string::npos) << c.what << "\n" << trace;
+        EXPECT_NE(trace.find(" start Dorvane " OSA_VERSION ", settings "), std::string::npos) << c.what << "\n" << trace;
         // Under a launcher the program names the file in its own system's form.
         if (!under_launcher()) {
             EXPECT_NE(trace.find(", settings " + named + "\n"), std::string::npos) << c.what;

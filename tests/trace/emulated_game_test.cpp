@@ -186,7 +186,7 @@ void expect_trace_holds_the_game(const std::string& trace_path, const GameRun& r
     const auto entries = read_trace(trace_path);
     ASSERT_FALSE(entries.empty());
     EXPECT_EQ(entries[0].tag, "start");
-    EXPECT_TRUE(entries[0].bytes.starts_with(name + " 1.3.0, settings ")) << entries[0].bytes;
+    EXPECT_TRUE(entries[0].bytes.starts_with(name + " " OSA_VERSION ", settings ")) << entries[0].bytes;
     EXPECT_EQ(joined(entries_tagged(entries, "from-gui")), osa::escape_bytes(run.gui_in));
     EXPECT_EQ(joined(entries_tagged(entries, "to-gui")), osa::escape_bytes(run.gui_out));
     EXPECT_EQ(entries_tagged(entries, "to-board"), board_lines(run.board_log, "<- ", "\\r\\n"));

@@ -156,7 +156,7 @@ void expect_trace_holds(const std::vector<TracedEntry>& entries, const Transcrip
     ASSERT_FALSE(entries.empty());
     EXPECT_EQ(entries[0].ms, 0);
     EXPECT_EQ(entries[0].tag, "start");
-    EXPECT_TRUE(entries[0].bytes.starts_with(name + " 1.3.0, settings ")) << entries[0].bytes;
+    EXPECT_TRUE(entries[0].bytes.starts_with(name + " " OSA_VERSION ", settings ")) << entries[0].bytes;
     for (std::size_t i = 1; i < entries.size(); ++i) EXPECT_LE(entries[i - 1].ms, entries[i].ms) << i;
     EXPECT_EQ(entries_tagged(entries, "from-gui"), escaped(seen.gui_in));
     EXPECT_EQ(joined(entries_tagged(entries, "to-gui")), osa::escape_bytes(seen.gui_out));
@@ -182,7 +182,7 @@ TEST(RunTrace, QuillrandTraceInTheOrderOfTheDialogue) {
     std::vector<std::pair<std::string, std::string>> order;
     for (const TracedEntry& entry : entries) order.emplace_back(entry.tag, entry.bytes);
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"start", "Quillrand 1.3.0, settings " + dir.path() + "/osa.ini"},
+        {"start", "Quillrand " OSA_VERSION ", settings " + dir.path() + "/osa.ini"},
         {"to-board", "ENGLISH\\r\\n"},
         {"to-board", "OPEN\\r\\n"},
         {"from-board", "Board v1\\r\\n>\\x17"},
@@ -264,7 +264,7 @@ TEST(RunTrace, ARunAppendsToAnEarlierTrace) {
     dir.write_file("run.trace", "earlier\n");
     (void)dorvane_run(dir);
     const std::string text = file_text(dir.path() + "/run.trace");
-    EXPECT_TRUE(text.starts_with("earlier\n       0 start Dorvane 1.3.0, settings ")) << text.substr(0, 60);
+    EXPECT_TRUE(text.starts_with("earlier\n       0 start Dorvane " OSA_VERSION ", settings ")) << text.substr(0, 60);
 }
 
 // Where the trace should go, and where it must then be found (empty: nowhere).
