@@ -31,12 +31,8 @@ std::vector<std::string_view> listed_moves(std::string_view position_line) {
     std::vector<std::string_view> moves;
     const auto start = position_line.find("moves ", after_position_word);
     if (start == std::string_view::npos) return moves;
-    std::string_view rest = position_line.substr(start + 6);
-    while (!rest.empty()) {
-        const auto word_end = std::min(rest.find(' '), rest.size());
-        if (word_end > 0) moves.push_back(rest.substr(0, word_end));
-        rest.remove_prefix(std::min(word_end + 1, rest.size()));
-    }
+    for (const std::string_view word : split(position_line.substr(start + 6), ' '))
+        if (!word.empty()) moves.push_back(word);
     return moves;
 }
 

@@ -1,4 +1,5 @@
-// The serial line to the board: a plain byte stream, opened once from the serial open string.
+// The serial line to the board: a plain byte stream on the platform's serial port (platform.h),
+// opened once from the serial open string.
 //
 // Reads block until the bytes have arrived: the line sets no read time-out of its own, so a silent
 // board leaves the program waiting inside the read, never spinning (a read that a port's own
@@ -7,6 +8,7 @@
 // the line then throws SerialLineLost instead of letting the callers' read loops spin.
 #pragma once
 
+#include "platform.h"
 #include "serial_settings.h"
 
 #include <chrono>
@@ -24,21 +26,6 @@ struct SerialLineLost : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Result of open(): 0 open; 1 bad open string or a setting refused; 2 the device could not be
-// opened (missing, in use, forbidden); 8 the device's properties could not be read.
-enum OpenStatus : int { open_ok = 0, open_bad_settings = 1, open_no_device = 2, open_unreadable = 8 };
-
-// What open() did. A failed step that the operating system refused carries the system's reason:
-// errno or GetLastError(), and the system's words for it. A setting that the system has no way to
-// express (a speed without a constant) carries code 0 and says so in its text.
-struct OpenResult {
-    OpenStatus status = open_ok;
-    int system_code = 0;
-    std::string system_text;
-
-    bool ok() const { return status == open_ok; }
-};
-
 class SerialLine {
 public:
     SerialLine() = default;
@@ -46,7 +33,7 @@ public:
     SerialLine& operator=(const SerialLine&) = delete;
     ~SerialLine() { close(); }
 
-    // The device of the open string's port; on any failure nothing stays open.
+    // The device of the open string's port (OpenResult: platform.h); on any failure nothing stays open.
     OpenResult open(std::string_view open_string);
     // A named device with the given settings: what open() does once it has read its string, and
     // how osa-doctor opens a device that its user names by path.
@@ -91,10 +78,7 @@ private:
 
     ConsoleReader console_reader_;
     std::optional<std::chrono::milliseconds> silence_limit_;
-    // A POSIX descriptor or a Win32 HANDLE: intptr_t holds either (a HANDLE is a pointer), so this
-    // header stays free of the systems' own headers, and -1 means closed on both (no descriptor;
-    // INVALID_HANDLE_VALUE). Each platform's file alone converts it.
-    std::intptr_t handle_ = -1;
+    PortHandle handle_ = no_port;
 };
 
 }  // namespace osa

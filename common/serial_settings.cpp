@@ -8,36 +8,10 @@
 namespace osa {
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-std::string trim_blanks(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t");
-    return std::string(text.substr(first, last - first + 1));
-}
-
 std::vector<std::string> split_fields(std::string_view text) {
     std::vector<std::string> fields;
-    for (;;) {
-        const auto comma = text.find(',');
-        fields.push_back(upper_ascii(trim_blanks(text.substr(0, comma))));
-        if (comma == std::string_view::npos) return fields;
-        text.remove_prefix(comma + 1);
-    }
-}
-
-// Decimal digits read as an unsigned number; nothing when a non-digit stands among them or the
-// value does not fit.
-std::optional<std::uint64_t> decimal(std::string_view digits, std::uint64_t limit) {
-    if (digits.empty()) return std::nullopt;
-    std::uint64_t value = 0;
-    for (char c : digits) {
-        if (!is_digit(c)) return std::nullopt;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-        if (value > limit) return std::nullopt;
-    }
-    return value;
+    for (const std::string_view field : split(text, ',')) fields.push_back(upper_ascii(trimmed(field, " \t")));
+    return fields;
 }
 
 // The port number named by the device part, or nothing when the string has no valid device part.
@@ -48,7 +22,7 @@ std::optional<unsigned long> port_number(std::string_view device_part, bool has_
     if (!starts_with(device, "COM")) return 1;
     const std::string_view digits = std::string_view(device).substr(3);
     if (digits.empty()) return 1;
-    const auto number = decimal(digits, std::numeric_limits<unsigned long>::max() / 10);
+    const auto number = decimal_number(digits, std::numeric_limits<unsigned long>::max() / 10);
     if (!number) return std::nullopt;
     return *number == 0 ? 1 : *number;
 }
@@ -62,7 +36,7 @@ bool read_speed(const std::string& field, SerialSettings& settings) {
         negative = digits[0] == '-';
         digits.remove_prefix(1);
     }
-    const auto value = decimal(digits, std::numeric_limits<std::uint32_t>::max());
+    const auto value = decimal_number(digits, std::numeric_limits<std::uint32_t>::max());
     if (!value) return false;
     settings.speed = static_cast<std::uint32_t>(negative ? 0 - *value : *value);
     return true;
@@ -96,7 +70,7 @@ bool read_stop_bits(const std::string& field, SerialSettings& settings) {
 bool is_word_with_number(const std::string& field, std::string_view word) {
     if (!starts_with(field, word)) return false;
     const std::string_view rest = std::string_view(field).substr(word.size());
-    return rest.empty() || decimal(rest, std::numeric_limits<std::uint32_t>::max()).has_value();
+    return rest.empty() || decimal_number(rest, std::numeric_limits<std::uint32_t>::max()).has_value();
 }
 
 // Words that the line accepts and that change nothing on it.

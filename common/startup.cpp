@@ -2,6 +2,7 @@
 
 #include "board_dialogue.h"
 #include "console.h"
+#include "end_requested.h"
 #include "platform.h"
 #include "run_trace.h"
 

@@ -5,17 +5,39 @@
 
 namespace osa {
 
-std::string trim_spaces(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
+std::string_view trimmed(std::string_view text, std::string_view blanks) {
+    const auto first = text.find_first_not_of(blanks);
     if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+std::string trim_spaces(std::string_view text) { return std::string(trimmed(text, " ")); }
+
+std::vector<std::string_view> split(std::string_view text, char separator) {
+    std::vector<std::string_view> pieces;
+    for (auto end = text.find(separator); end != std::string_view::npos; end = text.find(separator)) {
+        pieces.push_back(text.substr(0, end));
+        text.remove_prefix(end + 1);
+    }
+    pieces.push_back(text);
+    return pieces;
 }
 
 std::string remove_spaces(std::string_view text) {
     std::string result(text);
     std::erase(result, ' ');
     return result;
+}
+
+std::optional<std::uint64_t> decimal_number(std::string_view digits, std::uint64_t limit) {
+    if (digits.empty()) return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+        if (value > limit) return std::nullopt;
+    }
+    return value;
 }
 
 std::string upper_ascii(std::string_view text) {

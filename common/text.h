@@ -1,17 +1,30 @@
 // Small text helpers shared by both programs. Texts are byte strings of any length.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace osa {
+
+// The text without the given bytes at either end: by default spaces, tabs, CR and LF.
+std::string_view trimmed(std::string_view text, std::string_view blanks = " \t\r\n");
 
 // Removes the spaces (code 32) at both ends and nothing else: tabs and other white space stay.
 std::string trim_spaces(std::string_view text);
 
+// The pieces of the text between the separators, in order, empty ones included: one more piece
+// than there are separators.
+std::vector<std::string_view> split(std::string_view text, char separator);
+
 // Removes every space (code 32), wherever it stands.
 std::string remove_spaces(std::string_view text);
+
+// Decimal digits read as an unsigned number; nothing for an empty text, for a byte that is no
+// digit, or for a number above limit.
+std::optional<std::uint64_t> decimal_number(std::string_view digits, std::uint64_t limit);
 
 // Letters a to z become A to Z (or the other way); every other byte stays as it is.
 std::string upper_ascii(std::string_view text);

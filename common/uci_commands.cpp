@@ -2,7 +2,7 @@
 
 #include "board_dialogue.h"
 #include "console.h"
-#include "platform.h"
+#include "end_requested.h"
 #include "text.h"
 
 #include <optional>
@@ -11,6 +11,17 @@
 namespace osa {
 
 namespace {
+
+// What a line that the GUI sends while the board is busy asks for.
+enum class WhileBusy { answer_ready, end_now, keep };
+
+// An unfinished last line is no command yet: the end of input that cut it off ends the wait.
+WhileBusy while_busy(const ConsoleLine& input) {
+    if (input.status == ReadStatus::end_of_input) return WhileBusy::end_now;
+    const std::string command = trim_spaces(input.text);
+    if (command == "isready") return WhileBusy::answer_ready;
+    return command == "quit" ? WhileBusy::end_now : WhileBusy::keep;
+}
 
 void serve_gui_while_busy(ConsoleInput& console, SerialLine::ConsoleBytes bytes) {
     auto lines = bytes == SerialLine::ConsoleBytes::held ? console.lines_held() : console.lines_now();
@@ -99,14 +110,6 @@ private:
 };
 
 }  // namespace
-
-// An unfinished last line is no command yet: the end of input that cut it off ends the wait.
-WhileBusy while_busy(const ConsoleLine& input) {
-    if (input.status == ReadStatus::end_of_input) return WhileBusy::end_now;
-    const std::string command = trim_spaces(input.text);
-    if (command == "isready") return WhileBusy::answer_ready;
-    return command == "quit" ? WhileBusy::end_now : WhileBusy::keep;
-}
 
 void run_command_loop(SerialLine& line, BusyMode busy, const std::function<void()>& open_dialogue,
                       const CommandHandler& handle, const BoardRestore& restore) {

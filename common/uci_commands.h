@@ -1,7 +1,6 @@
 // The UCI commands that both programs answer alike; each program adds its own state changes.
 #pragma once
 
-#include "console.h"
 #include "reconnection.h"
 #include "serial_line.h"
 #include "settings.h"
@@ -24,10 +23,6 @@ namespace osa {
 using CommandHandler = std::function<void(const std::string& command)>;
 void run_command_loop(SerialLine& line, BusyMode busy, const std::function<void()>& open_dialogue,
                       const CommandHandler& handle, const BoardRestore& restore);
-
-// What a line that the GUI sends while the board is busy asks for.
-enum class WhileBusy { answer_ready, end_now, keep };
-WhileBusy while_busy(const ConsoleLine& input);
 
 // "uci": the program's identification lines and the option line, then "NEWGAME" to the board; a
 // "uci" repeated after a lost line does not write those lines again.

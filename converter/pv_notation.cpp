@@ -1,15 +1,13 @@
 #include "pv_notation.h"
 
 #include "board_notation.h"
+#include "text.h"
 
 namespace osa {
 
 std::string uci_variation(std::string_view pv, bool white_to_move) {
     std::string moves;
-    while (!pv.empty()) {
-        const auto space = pv.find(' ');
-        const std::string_view word = pv.substr(0, space);
-        pv = space == std::string_view::npos ? std::string_view() : pv.substr(space + 1);
+    for (const std::string_view word : split(pv, ' ')) {
         if (word.empty()) continue;
         const auto move = uci_from_board_word(word, white_to_move);
         if (!move) break;

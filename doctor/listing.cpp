@@ -10,10 +10,8 @@ namespace {
 
 // The number after the prefix when the rest of the name is all digits.
 std::optional<unsigned long> numbered(const std::string& name, const std::string& prefix) {
-    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
-    const std::string digits = name.substr(prefix.size());
-    if (digits.size() > 6 || digits.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
-    return std::stoul(digits);
+    if (!name.starts_with(prefix)) return std::nullopt;
+    return port_digits(std::string_view(name).substr(prefix.size()));
 }
 
 std::string details_of(const DeviceFacts& facts, const std::string& name) {

@@ -5,12 +5,6 @@
 namespace osa::doctor {
 namespace {
 
-std::optional<unsigned long> digits_value(std::string_view digits) {
-    if (digits.empty() || digits.size() > 6 || digits.find_first_not_of("0123456789") != std::string_view::npos)
-        return std::nullopt;
-    return std::stoul(std::string(digits));
-}
-
 bool is_usb_adapter(std::string_view device) {
     return starts_with(device, "/dev/ttyUSB") || starts_with(device, "/dev/ttyACM");
 }
@@ -21,13 +15,18 @@ std::string variable_for(unsigned long com) { return "OSA_COM" + std::to_string(
 
 }  // namespace
 
+std::optional<unsigned long> port_digits(std::string_view digits) {
+    if (digits.size() > 6) return std::nullopt;
+    return decimal_number(digits, 999999);
+}
+
 std::optional<unsigned long> com_number(std::string_view name) {
     const std::string upper = upper_ascii(name);
     std::string_view rest(upper);
     if (!starts_with(rest, "COM")) return std::nullopt;
     rest.remove_prefix(3);
     if (!rest.empty() && rest.back() == ':') rest.remove_suffix(1);
-    const auto number = digits_value(rest);
+    const auto number = port_digits(rest);
     if (!number) return std::nullopt;
     return *number == 0 ? 1 : *number;
 }
@@ -35,7 +34,7 @@ std::optional<unsigned long> com_number(std::string_view name) {
 std::optional<unsigned long> default_port_of(std::string_view device) {
     constexpr std::string_view prefix = "/dev/ttyS";
     if (!starts_with(device, prefix)) return std::nullopt;
-    const auto number = digits_value(device.substr(prefix.size()));
+    const auto number = port_digits(device.substr(prefix.size()));
     if (!number) return std::nullopt;
     return *number + 1;
 }

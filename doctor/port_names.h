@@ -9,6 +9,9 @@
 
 namespace osa::doctor {
 
+// The number of a port or device written in one to six decimal digits; nothing for any other text.
+std::optional<unsigned long> port_digits(std::string_view digits);
+
 // n for "COMn:" or "COMn" in any case (COM0 means port 1, as in the programs); nothing otherwise.
 std::optional<unsigned long> com_number(std::string_view name);
 

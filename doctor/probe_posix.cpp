@@ -4,7 +4,7 @@
 
 #include "probe.h"
 
-#include "serial_termios.h"
+#include "platform.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -155,6 +155,13 @@ PortCheck permission_denied(const std::string& device, const std::string& reason
     return check;
 }
 
+// The OSA_COMn variable that maps the port to its device, when it is set: an empty one maps nothing.
+std::string mapping_variable(unsigned long com) {
+    const std::string name = "OSA_COM" + std::to_string(com);
+    const char* value = std::getenv(name.c_str());
+    return value != nullptr && *value != '\0' ? name : std::string();
+}
+
 Outcome outcome_of_error(int error) {
     if (error == ENOENT || error == ENXIO || error == ENODEV) return Outcome::missing;
     // TIOCEXCL set by another program, or the programs' exclusive lock held by one of them.
@@ -173,8 +180,8 @@ PortTarget resolve_port(const std::string& argument, const std::vector<ListedPor
     if (const auto com = com_number(argument)) {
         target.com = *com;
         target.named_as_com = true;
-        target.device = device_path_for_port(*com, process_environment);
-        if (process_environment("OSA_COM" + std::to_string(*com))) target.variable = "OSA_COM" + std::to_string(*com);
+        target.device = device_for_port(*com);
+        target.variable = mapping_variable(*com);
     } else {
         target.device = argument;
         target.com = default_port_of(argument).value_or(1);

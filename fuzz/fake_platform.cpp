@@ -1,10 +1,10 @@
 #include "fake_platform.h"
 
 #include "platform.h"
-#include "serial_line.h"
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -52,33 +52,33 @@ void catch_ending_signals() {}
 WaitClock::time_point wait_clock_now() { return WaitClock::now(); }
 
 // Nothing ever waits: a read finds its bytes at once, a pause is over at once.
-Woken wait_for(std::intptr_t serial_handle, bool console, std::optional<WaitClock::time_point> deadline) {
+Woken wait_for(PortHandle port, bool console, std::optional<WaitClock::time_point> deadline) {
     if (deadline) return Woken::deadline;
-    return serial_handle >= 0 || !console ? Woken::serial_bytes : Woken::console_bytes;
+    return port >= 0 || !console ? Woken::serial_bytes : Woken::console_bytes;
 }
 
 std::string program_folder(const char*) { return {}; }
 
 std::string device_for_port(unsigned long) { return "script"; }
 
-OpenResult SerialLine::open_device(const std::string&, const SerialSettings&) {
-    handle_ = 0;
+OpenResult open_port(const std::string&, const SerialSettings&, PortHandle& port) {
+    port = 0;
     return {};
 }
 
-void SerialLine::close() { handle_ = -1; }
+void close_port(PortHandle) {}
 
-void SerialLine::write(std::string_view) {}
+void write_port(PortHandle, std::string_view) {}
 
-std::string SerialLine::read(std::size_t count) {
+PortRead read_port(PortHandle, std::size_t count, const std::function<void()>&) {
     Script& s = script();
-    if (s.board_read >= s.board.size()) throw SerialLineLost("the board's script has ended");
+    if (s.board_read >= s.board.size()) return {{}, "the board's script has ended"};
     const std::size_t piece = std::min(count, s.board.size() - s.board_read);
     std::string bytes = s.board.substr(s.board_read, piece);
     s.board_read += piece;
-    return bytes;
+    return {std::move(bytes), {}};
 }
 
-std::int64_t SerialLine::pending_count() { return 0; }
+std::int64_t port_pending_count(PortHandle) { return 0; }
 
 }  // namespace osa

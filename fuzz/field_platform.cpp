@@ -3,8 +3,8 @@
 // would wait for ever.
 #include "field_world.h"
 
+#include "end_requested.h"
 #include "platform.h"
-#include "serial_line.h"
 #include "text.h"
 
 #include <algorithm>
@@ -12,6 +12,9 @@
 #include <cstdlib>
 
 namespace field {
+
+using osa::starts_with;
+
 namespace {
 
 constexpr long wait_limit = 200000;       // far beyond any run the fuzzer builds
@@ -48,8 +51,6 @@ void place_rank(BoardModel& board, std::string_view entries) {
             chess::make_piece(entry[0] == 'B' ? chess::black : chess::white, static_cast<chess::PieceType>(type + 1));
     }
 }
-
-bool starts(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
 }  // namespace
 
@@ -141,17 +142,18 @@ void World::board_takes(std::string_view command) {
     }
     if (command == "POSITION") text = "Board listing";
     if (command == "SETUP") board.setup = chess::Placement{};
-    if (starts(command, "POSI") && command != "POSITION" && board.setup) place_rank(board, command.substr(command.find(' ') + 1));
+    if (starts_with(command, "POSI") && command != "POSITION" && board.setup)
+        place_rank(board, command.substr(command.find(' ') + 1));
     if (command == "NORMAL" && board.setup) {
         board.placement = *board.setup;
         board.setup.reset();
     }
-    if (starts(command, "SETLEVEL") || starts(command, "setlevel")) {
+    if (starts_with(command, "SETLEVEL") || starts_with(command, "setlevel")) {
         const auto space = command.find(' ');
         board.level = space == std::string_view::npos ? std::string() : std::string(command.substr(space + 1));
         text = "Level " + board.level;
     }
-    if (command == "PLAY" || starts(command, "MOVE ")) board.polls_left = choose() % 3;
+    if (command == "PLAY" || starts_with(command, "MOVE ")) board.polls_left = choose() % 3;
     if (command == "SENDINFO") text = search_report(board.polls_left-- <= 0);
     const std::int64_t after = std::max(now + board_delay(), board_output.empty() ? 0 : board_output.back().at);
     // The listing has no line end after its last line: the program passes it on as it comes.
@@ -183,12 +185,12 @@ void catch_ending_signals() {}
 
 WaitClock::time_point wait_clock_now() { return WaitClock::time_point(std::chrono::milliseconds(world().now)); }
 
-Woken wait_for(std::intptr_t serial_handle, bool console, std::optional<WaitClock::time_point> deadline) {
+Woken wait_for(PortHandle port, bool console, std::optional<WaitClock::time_point> deadline) {
     field::World& w = world();
     const auto deadline_ms =
         deadline ? std::optional(std::chrono::ceil<std::chrono::milliseconds>(deadline->time_since_epoch()).count())
                  : std::nullopt;
-    const bool serial = serial_handle >= 0;
+    const bool serial = port >= 0;
     for (;;) {
         if (++w.waits > field::wait_limit) field::broken("the program never settles");
         w.begin_due_losses();
@@ -196,7 +198,7 @@ Woken wait_for(std::intptr_t serial_handle, bool console, std::optional<WaitCloc
             w.signalled = true;
             throw EndRequested("ended from outside");
         }
-        if (serial && (serial_handle != w.alive_generation || w.board_due())) return Woken::serial_bytes;
+        if (serial && (port != w.alive_generation || w.board_due())) return Woken::serial_bytes;
         if (console && w.gui_due()) return Woken::console_bytes;
         if (deadline_ms && *deadline_ms <= w.now) return Woken::deadline;
         if (console && !serial && !deadline) w.begin_turn_if_idle();
@@ -241,37 +243,34 @@ void write_standard_output(std::string_view bytes) {
 std::string program_folder(const char*) { return {}; }
 std::string device_for_port(unsigned long) { return "field"; }
 
-OpenResult SerialLine::open_device(const std::string&, const SerialSettings&) {
-    close();
+OpenResult open_port(const std::string&, const SerialSettings&, PortHandle& port) {
     field::World& w = world();
     w.begin_due_losses();
     if (w.away()) return {open_no_device, 2, "the board is away"};
     if (w.alive_generation == 0 && w.losses_begun > 0 && !w.losses[w.losses_begun - 1].keeps_game) w.board = {};
-    handle_ = w.alive_generation = ++w.generation;
+    port = w.alive_generation = ++w.generation;
     ++w.handles_open;
     if (w.handles_open > 1) field::broken("two handles of the line open at once");
     return {};
 }
 
 // What the board sent and nobody read goes with the device.
-void SerialLine::close() {
-    if (handle_ < 0) return;
+void close_port(PortHandle) {
     --world().handles_open;
     world().board_output.clear();
-    handle_ = -1;
 }
 
-void SerialLine::write(std::string_view bytes) {
+void write_port(PortHandle port, std::string_view bytes) {
     field::World& w = world();
     w.begin_due_losses();
     std::string text(bytes);
     for (auto end = text.find("\r\n"); end != std::string::npos; text.erase(0, end + 2), end = text.find("\r\n")) {
         w.written.push_back(text.substr(0, end));
-        if (handle_ >= 0 && handle_ == w.alive_generation) w.board_takes(text.substr(0, end));
+        if (port >= 0 && port == w.alive_generation) w.board_takes(text.substr(0, end));
     }
 }
 
-std::string SerialLine::read(std::size_t count) {
+PortRead read_port(PortHandle port, std::size_t count, const std::function<void()>& await_bytes) {
     field::World& w = world();
     for (;;) {
         w.begin_due_losses();
@@ -279,18 +278,18 @@ std::string SerialLine::read(std::size_t count) {
             w.signalled = true;
             throw EndRequested("ended from outside");
         }
-        if (handle_ < 0) throw SerialLineLost("the serial line to the board is closed");
-        if (handle_ != w.alive_generation) throw SerialLineLost("the board went away");
-        if (w.board_due()) return w.take_board_bytes(count);
-        await_read();
+        if (port < 0) return {{}, "the serial line to the board is closed"};
+        if (port != w.alive_generation) return {{}, "the board went away"};
+        if (w.board_due()) return {w.take_board_bytes(count), {}};
+        await_bytes();
     }
 }
 
-std::int64_t SerialLine::pending_count() {
+std::int64_t port_pending_count(PortHandle port) {
     field::World& w = world();
     std::int64_t waiting = 0;
     for (const auto& piece : w.board_output)
-        if (piece.at <= w.now && handle_ == w.alive_generation) waiting += static_cast<std::int64_t>(piece.bytes.size());
+        if (piece.at <= w.now && port == w.alive_generation) waiting += static_cast<std::int64_t>(piece.bytes.size());
     return waiting;
 }
 

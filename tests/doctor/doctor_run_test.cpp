@@ -6,15 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <fstream>
 #include <regex>
 
-#include <fcntl.h>
 #include <grp.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -139,36 +135,23 @@ TEST_F(DoctorRun, SilentBoardEndsAfterTheWait) {
     EXPECT_LT(run.took, 2500ms);
 }
 
-// A process that holds the device with the programs' exclusive lock, under the name "sleep".
+// A process that holds the device with the programs' exclusive lock, under the name "sleep": flock
+// takes the lock at once (-x -n) and becomes sleep in the same process (-F), which keeps the locked
+// descriptor.
 class LockHolder {
 public:
-    explicit LockHolder(const std::string& device) {
-        int ready[2];
-        if (::pipe(ready) != 0) throw std::runtime_error("pipe");
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY);
-            if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) ::_exit(1);
-            (void)!::write(ready[1], "!", 1);
-            ::execlp("sleep", "sleep", "30", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(ready[1]);
-        char byte = 0;
-        locked_ = ::read(ready[0], &byte, 1) == 1;
-        ::close(ready[0]);
-        // The name in /proc changes with the exec; wait until it reads "sleep".
-        for (int i = 0; i < 200 && command_line(pid_) != "sleep 30"; ++i) ::usleep(5000);
+    explicit LockHolder(const std::string& device)
+        : child_({.command = {"flock", "-x", "-n", "-F", device, "sleep", "30"}}) {
+        // The name in /proc changes with the exec; wait until it reads "sleep", or flock has given up.
+        for (int i = 0; i < 200 && command_line(pid()) != "sleep 30" && !child_.wait_for(0); ++i) ::usleep(5000);
+        locked_ = command_line(pid()) == "sleep 30";
     }
-    ~LockHolder() {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
+    ~LockHolder() { child_.wait_or_kill(0); }
     bool locked() const { return locked_; }
-    pid_t pid() const { return pid_; }
+    pid_t pid() const { return child_.pid(); }
 
 private:
-    pid_t pid_ = -1;
+    osa::board::Child child_;
     bool locked_ = false;
 };
 

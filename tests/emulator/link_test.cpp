@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include "child.h"
+#include "launcher.h"
 #include "options.h"
 #include "pty.h"
 #include "serve.h"
@@ -127,28 +127,38 @@ TEST(Options, UnplugsAtACommandCountOrATime) {
     EXPECT_EQ(parsed({"--unplug", "20,1000", "--unplug", "5000ms,10", "--", "p"}).unplugs.size(), 2u);
 }
 
-TEST(Options, UnusableCommandLinesAreRefused) {
-    const std::vector<std::vector<std::string>> bad{{"--think"},
-                                                    {"--think", "0"},
-                                                    {"--think", "1e3"},
-                                                    {"--level", "100"},
-                                                    {"--human", "robot"},
-                                                    {"--port", "LPT1:"},
-                                                    {"--castling", "x"},
-                                                    {"--captures", "-"},
-                                                    {"--checks", "yes"},
-                                                    {"--takeback-every", "-1"},
-                                                    {"--bogus"},
-                                                    {"--"},
-                                                    {"--seed", "4294967296"},
-                                                    {"--web-port", "8080"},
-                                                    {"--view", "--web-port", "0"},
-                                                    {"--view", "--replay", "t", "--", "p"},
-                                                    {"--unplug", "20,1000"},
-                                                    {"--unplug", "20,1000", "--replay", "t", "--", "p"}};
-    for (const auto& args : bad) {
+TEST(Options, UnusableCommandLinesAreRefusedByTheirFirstBadWord) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> bad{
+        {{"--think"}, "--think needs a value"},
+        {{"--think", "0"}, "--think needs a number from 1 to 3600000"},
+        {{"--think=1000"}, "unknown option --think=1000"},
+        {{"--level", "100"}, "--level needs a number from 1 to 99"},
+        {{"--human", "robot"}, "--human needs random, engine or web"},
+        {{"--port", "LPT1:"}, "--port needs a port name such as COM1:"},
+        {{"--castling", "x"}, "--castling needs letters or squares"},
+        {{"--captures", "-"}, "--captures needs x or dash"},
+        {{"--checks", "yes"}, "--checks needs none or signs"},
+        {{"--takeback-every", "-1"}, "--takeback-every needs a number from 0 to 1000000"},
+        {{"-hx", "--think", "0"}, "unknown option -hx"},
+        {{"--"}, "-- needs a program to run"},
+        {{"--seed", "4294967296"}, "--seed needs a number from 0 to 4294967295"},
+        {{"--web-port", "8080"}, "--web-port needs --human web or --view"},
+        {{"--view", "--web-port", "0"}, "--web-port needs a number from 1 to 65535"},
+        {{"--view", "--replay", "t", "--", "p"}, "--view has no effect with --replay: the recording answers"},
+        {{"--unplug", "20,1000"}, "--unplug needs a program after --"},
+        {{"--unplug", "20,1000", "--replay", "t", "--", "p"}, "--unplug has no effect with --replay"},
+        {{"--wire-speed", "0"}, "--wire-speed needs a number from 1 to 10000000"},
+        {{"--wire-speed", "fast"}, "--wire-speed needs a number from 1 to 10000000"},
+        {{"--replay", "t.txt"}, "--replay needs a program after --"},
+        {{"--replay-fast", "--", "p"}, "--replay-fast, --replay-gui and --replay-check-gui need --replay"},
+        {{"--replay", "t", "--replay-check-gui", "--", "p"}, "--replay-check-gui needs --replay-gui"},
+        {{"--replay", "t", "--think", "5", "--", "p"}, "--think has no effect with --replay: the recording answers"},
+        {{"--seed", "5", "--replay", "t", "--", "p"}, "--seed has no effect with --replay: the recording answers"},
+    };
+    for (const auto& [args, message] : bad) {
         const auto result = parse_options(args);
-        EXPECT_TRUE(std::holds_alternative<std::string>(result)) << args.front();
+        ASSERT_TRUE(std::holds_alternative<std::string>(result)) << message;
+        EXPECT_EQ(std::get<std::string>(result), message);
     }
 }
 

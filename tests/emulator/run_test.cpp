@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,6 +13,7 @@
 #include <sstream>
 
 #include "case_names.h"
+#include "launcher.h"
 #include "pty.h"
 #include "recording.h"
 #include "referee.h"
@@ -45,61 +45,24 @@ std::string read_until(int fd, char terminator, int timeout_ms) {
 // A program started with pipes on its standard input and output.
 class Program {
 public:
-    explicit Program(const std::vector<std::string>& argv) {
-        int in[2], out[2];
-        EXPECT_EQ(::pipe(in), 0);
-        EXPECT_EQ(::pipe(out), 0);
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(in[0], STDIN_FILENO);
-            dup2(out[1], STDOUT_FILENO);
-            for (int fd : {in[0], in[1], out[0], out[1]}) ::close(fd);
-            std::vector<char*> args;
-            for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            execv(args[0], args.data());
-            _exit(127);
-        }
-        ::close(in[0]);
-        ::close(out[1]);
-        stdin_ = Descriptor(in[1]);
-        stdout_ = Descriptor(out[0]);
-    }
+    explicit Program(const std::vector<std::string>& argv) : child_({.command = argv, .pipes = true}) {}
+    ~Program() { child_.wait_or_kill(0); }
 
-    ~Program() {
-        if (pid_ > 0 && !waited_) {
-            ::kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-
-    void write(const std::string& text) { osa::board::write_all(stdin_.get(), text); }
-    void close_stdin() { stdin_ = Descriptor(); }
-    void signal(int number) { ::kill(pid_, number); }
+    void write(const std::string& text) { osa::board::write_all(child_.input().get(), text); }
+    void close_stdin() { child_.input() = Descriptor(); }
+    void signal(int number) { child_.signal(number); }
     std::string line(int timeout_ms = 5000) {
-        std::string text = read_until(stdout_.get(), '\n', timeout_ms);
+        std::string text = read_until(child_.output().get(), '\n', timeout_ms);
         if (!text.empty() && text.back() == '\n') text.pop_back();
         return text;
     }
-    std::string all_output(int timeout_ms) { return read_until(stdout_.get(), '\0', timeout_ms); }
+    std::string all_output(int timeout_ms) { return read_until(child_.output().get(), '\0', timeout_ms); }
 
     // The exit status, or -1 when the program is still running after the time.
-    int wait(int timeout_ms) {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-        int status = 0;
-        while (waitpid(pid_, &status, WNOHANG) == 0) {
-            if (ms_left(deadline) == 0) return -1;
-            ::usleep(10'000);
-        }
-        waited_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
+    int wait(int timeout_ms) { return child_.wait_for(timeout_ms).value_or(-1); }
 
 private:
-    pid_t pid_ = -1;
-    bool waited_ = false;
-    Descriptor stdin_;
-    Descriptor stdout_;
+    osa::board::Child child_;
 };
 
 // One file per test, since the tests may run side by side.

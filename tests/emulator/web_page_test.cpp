@@ -1,20 +1,19 @@
 // The board's page over HTTP on 127.0.0.1, each request on a socket of its own as a browser
 // sends it, and the serving loop's side of a person's moves: what the page is answered, and when.
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include "board_service.h"
 #include "pty.h"
@@ -25,53 +24,79 @@ namespace {
 using namespace osa::board;
 using namespace std::chrono_literals;
 
-std::string request(int port, std::string_view method_and_path, std::string_view body = {}) {
-    return std::string(method_and_path) + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
-           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + std::string(body);
+// Far longer than the page's own waits, which are the ones under test.
+constexpr auto read_timeout = 20s;
+
+// The status of the answer to "METHOD /path", each request on a connection of its own; 0 when none
+// came.
+std::future<int> answer_to(int port, std::string method_and_path, std::string body = {}) {
+    return std::async(std::launch::async, [=] {
+        httplib::Client client("127.0.0.1", port);
+        client.set_read_timeout(read_timeout);
+        const std::string path = method_and_path.substr(method_and_path.find(' ') + 1);
+        const auto result =
+            method_and_path.starts_with("POST ") ? client.Post(path.c_str(), body, "") : client.Get(path.c_str());
+        return result ? result->status : 0;
+    });
 }
 
-// One connection to the page's server, and what came back on it.
-class Connection {
+// One event stream of the page, read on a thread of its own as a browser reads it.
+class Stream {
 public:
-    Connection(int port, std::string_view text) : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(socket_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-            !write_all(socket_.get(), std::string(text)))
-            throw std::runtime_error("cannot reach the page's server");
+    explicit Stream(int port) : client_("127.0.0.1", port) {
+        client_.set_read_timeout(read_timeout);
+        const auto take_status = [this](const httplib::Response& response) {
+            status_ = response.status;
+            return !closing_;
+        };
+        const auto take_data = [this](const char* data, std::size_t size) {
+            const std::lock_guard lock(mutex_);
+            received_.append(data, size);
+            return !closing_;
+        };
+        reading_ = std::async(std::launch::async, [=, this] { client_.Get("/events", take_status, take_data); });
     }
 
-    // What has come until the text appears, the server closes the connection, or the time is up.
-    const std::string& read_until(std::string_view text, std::chrono::milliseconds within) {
-        const auto deadline = std::chrono::steady_clock::now() + within;
-        while (received_.find(text) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            pollfd p{socket_.get(), POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
-            char buffer[4096];
-            const ssize_t n = ::read(socket_.get(), buffer, sizeof buffer);
-            if (n <= 0) break;
-            received_.append(buffer, static_cast<std::size_t>(n));
-        }
-        return received_;
+    // stop() cuts off a request on its way; one that starts only after it ends at its first event.
+    ~Stream() {
+        closing_ = true;
+        client_.stop();
+        reading_.wait();
     }
 
     // The response's status; 0 when none came in time.
     int status(std::chrono::milliseconds within = 20s) {
-        const std::string& text = read_until("\r\n", within);
-        return text.size() >= 12 ? std::stoi(text.substr(9, 3)) : 0;
+        wait(within, [this] { return status_ != 0; });
+        return status_;
+    }
+
+    // What has come until the text appears, the server ends the stream, or the time is up.
+    std::string read_until(std::string_view text, std::chrono::milliseconds within) {
+        wait(within, [&] { return received().find(text) != std::string::npos; });
+        return received();
     }
 
 private:
-    Descriptor socket_;
-    std::string received_;
-};
+    template <typename Done>
+    void wait(std::chrono::milliseconds within, Done done) {
+        const auto deadline = std::chrono::steady_clock::now() + within;
+        while (!done() && std::chrono::steady_clock::now() < deadline &&
+               reading_.wait_for(5ms) != std::future_status::ready) {
+        }
+    }
 
-std::future<int> answer_to(int port, std::string method_and_path, std::string body = {}) {
-    return std::async(std::launch::async, [=] { return Connection(port, request(port, method_and_path, body)).status(); });
-}
+    std::string received() {
+        const std::lock_guard lock(mutex_);
+        return received_;
+    }
+
+    httplib::Client client_;
+    std::atomic<bool> closing_ = false;
+    std::atomic<int> status_ = 0;
+    std::mutex mutex_;
+    std::string received_;
+    std::future<void> reading_;
+};
 
 TEST(WebPage, AnActionTheBoardDoesNotTakeInTimeIsWithdrawnAndNeverMade) {
     WebPage page(true, 0);
@@ -87,11 +112,11 @@ TEST(WebPage, AnActionTheBoardDoesNotTakeInTimeIsWithdrawnAndNeverMade) {
 // makes room for another.
 TEST(WebPage, OpenPagesLeaveTheServerFreeForMoves) {
     WebPage page(false, 0);
-    std::vector<std::unique_ptr<Connection>> streams;
+    std::vector<std::unique_ptr<Stream>> streams;
     int open = 0;
     int refused = 0;
     for (int i = 0; i < 20; ++i) {
-        streams.push_back(std::make_unique<Connection>(page.port(), request(page.port(), "GET /events")));
+        streams.push_back(std::make_unique<Stream>(page.port()));
         const int status = streams.back()->status(2s);
         open += status == 200;
         refused += status == 503;
@@ -104,7 +129,7 @@ TEST(WebPage, OpenPagesLeaveTheServerFreeForMoves) {
     int reopened = 0;
     for (auto waited = 0ms; reopened != 200 && waited < 10s; waited += 250ms) {
         std::this_thread::sleep_for(250ms);
-        reopened = Connection(page.port(), request(page.port(), "GET /events")).status(2s);
+        reopened = Stream(page.port()).status(2s);
     }
     EXPECT_EQ(reopened, 200) << "a page that went away still counts";
 }
@@ -118,7 +143,7 @@ std::string last_state(const std::string& stream) {
 
 TEST(WebPage, TheLastStateReachesTheOpenPagesBeforeTheServerStops) {
     auto page = std::make_unique<WebPage>(false, 0);
-    Connection stream(page->port(), request(page->port(), "GET /events"));
+    Stream stream(page->port());
     page->publish(R"({"n":1})");
     stream.read_until(R"({"n":1})", 5s);
     page->publish(R"({"n":2})");
@@ -201,7 +226,7 @@ TEST(PersonAtThePage, ThePagesAreToldWhenTheProgramClosesTheBoard) {
     };
     for (const auto& c : cases) {
         auto at = std::make_unique<PersonAtThePage>();
-        Connection stream(at->page.port(), request(at->page.port(), "GET /events"));
+        Stream stream(at->page.port());
         at->exchange("OPEN\r\nNEWGAME\r\nMOVE e2-e4\r\n");
         stream.read_until("data: ", 5s);
         at->service->receive(c.commands, 0);

@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,7 +13,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -95,6 +92,24 @@ std::map<std::string, std::string> with_launcher_environment(std::map<std::strin
             environment.emplace(key, std::string(text.substr(equals + 1)));
     }
     return environment;
+}
+
+// A program that has died must fail the test that writes to it, not end every test at once; the
+// program itself keeps SIGPIPE at its default.
+osa::board::Launch launch_of(const std::string& path, const std::vector<std::string>& arguments,
+                             const std::map<std::string, std::string>& environment, const std::string& work_dir) {
+    std::signal(SIGPIPE, SIG_IGN);
+    // The path lookup finds a launcher given by its name; a program's own path is absolute.
+    std::vector<std::string> words = launcher().command;
+    words.push_back(path);
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    if (under_launcher()) point_port_links(environment);
+    return {.command = words,
+            .environment = under_launcher() ? with_launcher_environment(environment) : environment,
+            .inherit_environment = false,
+            .work_dir = work_dir,
+            .pipes = true,
+            .default_sigpipe = true};
 }
 
 }  // namespace
@@ -212,63 +227,14 @@ void ScriptedBoard::hang_up() {
 }
 
 RunningProgram::RunningProgram(const std::string& path, const std::vector<std::string>& arguments,
-                               const std::map<std::string, std::string>& environment, const std::string& work_dir) {
-    int to_child[2];
-    int from_child[2];
-    if (::pipe2(to_child, O_CLOEXEC) != 0 || ::pipe2(from_child, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-    // A program that has died must fail the test that writes to it, not end every test at once.
-    std::signal(SIGPIPE, SIG_IGN);
-    std::vector<std::string> words = launcher().command;
-    words.push_back(path);
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<std::string> env_texts;
-    for (const auto& [key, value] : under_launcher() ? with_launcher_environment(environment) : environment)
-        env_texts.push_back(key + "=" + value);
-    if (under_launcher()) point_port_links(environment);
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        ::dup2(to_child[0], STDIN_FILENO);
-        ::dup2(from_child[1], STDOUT_FILENO);
-        std::signal(SIGPIPE, SIG_DFL);
-        if (::chdir(work_dir.c_str()) != 0) ::_exit(126);
-        std::vector<char*> argv;
-        for (auto& word : words) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (auto& text : env_texts) envp.push_back(text.data());
-        envp.push_back(nullptr);
-        // The path lookup finds a launcher given by its name; a program's own path is absolute.
-        ::execvpe(argv[0], argv.data(), envp.data());
-        ::_exit(127);
-    }
-    ::close(to_child[0]);
-    ::close(from_child[1]);
-    input_ = to_child[1];
-    output_ = from_child[0];
-}
-
-RunningProgram::RunningProgram(RunningProgram&& other) noexcept
-    : pid_(std::exchange(other.pid_, -1)),
-      input_(std::exchange(other.input_, -1)),
-      output_(std::exchange(other.output_, -1)),
-      received_(std::move(other.received_)),
-      output_ended_(other.output_ended_),
-      exit_status_(other.exit_status_) {}
-
-RunningProgram::~RunningProgram() {
-    close_input();
-    close_output();
-    if (pid_ > 0 && !exit_status_) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-}
+                               const std::map<std::string, std::string>& environment, const std::string& work_dir)
+    : child_(launch_of(path, arguments, environment, work_dir)) {}
 
 void RunningProgram::send_line(std::string_view text) { send_raw(std::string(text) + "\n"); }
 
 void RunningProgram::send_raw(std::string_view bytes) {
     while (!bytes.empty()) {
-        const ssize_t put = ::write(input_, bytes.data(), bytes.size());
+        const ssize_t put = ::write(child_.input().get(), bytes.data(), bytes.size());
         if (put <= 0) {
             ADD_FAILURE() << "the program does not take its input";
             return;
@@ -277,18 +243,9 @@ void RunningProgram::send_raw(std::string_view bytes) {
     }
 }
 
-void RunningProgram::close_input() {
-    if (input_ >= 0) ::close(input_);
-    input_ = -1;
-}
-
-void RunningProgram::close_output() {
-    if (output_ >= 0) ::close(output_);
-    output_ = -1;
-}
-
 bool RunningProgram::fill(std::chrono::milliseconds timeout) {
-    return output_ >= 0 && !output_ended_ && read_available(output_, received_, timeout, output_ended_);
+    const int output = child_.output().get();
+    return output >= 0 && !output_ended_ && read_available(output, received_, timeout, output_ended_);
 }
 
 std::string RunningProgram::next_line(std::chrono::milliseconds timeout) {
@@ -315,21 +272,6 @@ std::string RunningProgram::rest_of_output(std::chrono::milliseconds timeout) {
 }
 
 bool RunningProgram::silent_for(std::chrono::milliseconds time) { return received_.empty() && !fill(time); }
-
-std::optional<int> RunningProgram::wait_exit(std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (!exit_status_) {
-        int status = 0;
-        const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-        if (done == pid_) {
-            exit_status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            break;
-        }
-        if (Clock::now() >= deadline) break;
-        ::usleep(2000);
-    }
-    return exit_status_;
-}
 
 RunningProgram start_on_board(const std::string& name, const ScriptedBoard& board, const WorkDir& dir,
                               const std::vector<std::string>& arguments,

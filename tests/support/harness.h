@@ -3,6 +3,7 @@
 // program's standard input and output.
 #pragma once
 
+#include "launcher.h"
 #include "temp_paths.h"
 
 #include <sys/types.h>
@@ -90,14 +91,14 @@ class RunningProgram {
 public:
     RunningProgram(const std::string& path, const std::vector<std::string>& arguments,
                    const std::map<std::string, std::string>& environment, const std::string& work_dir);
-    ~RunningProgram();
-    RunningProgram(RunningProgram&& other) noexcept;
+    ~RunningProgram() { child_.wait_or_kill(0); }
+    RunningProgram(RunningProgram&&) = default;
     RunningProgram& operator=(RunningProgram&&) = delete;
 
     void send_line(std::string_view text);  // the text and LF
     void send_raw(std::string_view bytes);
-    void close_input();
-    void close_output();  // the GUI stops reading: later writes fail
+    void close_input() { child_.input() = osa::board::Descriptor(); }
+    void close_output() { child_.output() = osa::board::Descriptor(); }  // the GUI stops reading: later writes fail
 
     // The next line written, without its CR LF; "<timeout>" or "<eof>" otherwise. A line not ended
     // by CR LF (only LF) is returned with a "<LF>" mark so that such faults show.
@@ -105,17 +106,16 @@ public:
     // Every byte written from now until the program closes its output.
     std::string rest_of_output(std::chrono::milliseconds timeout = 5s);
     bool silent_for(std::chrono::milliseconds time);
-    std::optional<int> wait_exit(std::chrono::milliseconds timeout = 5s);
-    pid_t pid() const { return pid_; }
+    std::optional<int> wait_exit(std::chrono::milliseconds timeout = 5s) {
+        return child_.wait_for(static_cast<int>(timeout.count()));
+    }
+    pid_t pid() const { return child_.pid(); }
 
 private:
     bool fill(std::chrono::milliseconds timeout);
-    pid_t pid_ = -1;
-    int input_ = -1;
-    int output_ = -1;
+    osa::board::Child child_;
     std::string received_;
     bool output_ended_ = false;
-    std::optional<int> exit_status_;
 };
 
 // The program started on the scripted board, in the given directory, with OSA_COM1 set and the

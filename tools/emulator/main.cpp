@@ -5,17 +5,18 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <optional>
 #include <random>
 #include <stdexcept>
 
-#include "child.h"
+#include "board_service.h"
+#include "launcher.h"
 #include "options.h"
 #include "pty.h"
 #include "recording.h"
-#include "board_service.h"
-#include "replay_service.h"
+#include "replay.h"
 #include "serve.h"
 #include "temp_paths.h"
 #include "unplug.h"
@@ -81,10 +82,23 @@ int serve_alone(const EmulatorOptions& options, Pty& pty, Board& board, Trace& t
     return 0;
 }
 
+// The program on the port's path; its standard input and output are the GUI's unless a replay
+// plays the GUI.
+Child start_program(const EmulatorOptions& options, const std::string& path, bool piped_gui = false) {
+    Child child({.command = options.child_command,
+                 .environment = {{port_variable(options.port), path}},
+                 .pipes = piped_gui,
+                 .served = true});
+    if (child.start_error() != 0)
+        std::fprintf(stderr, "osa-emulator: cannot run %s: %s\n", options.child_command.front().c_str(),
+                     std::strerror(child.start_error()));
+    return child;
+}
+
 // With a program: its standard input and output are the GUI's, so the emulator keeps off them.
 int serve_program(const EmulatorOptions& options, Pty& pty, Board& board, Trace& trace, const Clock& clock,
                   WebPage* page) {
-    ChildProcess child(options.child_command, port_variable(options.port), pty.slave_path());
+    Child child = start_program(options, pty.slave_path());
     trace.note(clock(), "started " + options.child_command.front() + " on " + pty.slave_path());
     serve_board(options, pty, board, trace, clock, {-1, child.exit_fd()}, page);
     const int status = child.wait();
@@ -92,7 +106,7 @@ int serve_program(const EmulatorOptions& options, Pty& pty, Board& board, Trace&
     return status;
 }
 
-bool ends_within(const ChildProcess& child, std::int64_t ms) {
+bool ends_within(const Child& child, std::int64_t ms) {
     pollfd exit{child.exit_fd(), POLLIN, 0};
     return ::poll(&exit, 1, static_cast<int>(ms)) > 0;
 }
@@ -105,7 +119,7 @@ int serve_program_unplugged(const EmulatorOptions& options, Trace& trace, const 
     std::optional<Pty> pty(std::in_place);
     std::optional<Board> board(std::in_place, options.board, clock);
     link.point_to(pty->slave_path());
-    ChildProcess child(options.child_command, port_variable(options.port), link.path());
+    Child child = start_program(options, link.path());
     trace.note(clock(), "started " + options.child_command.front() + " on " + link.path());
     std::int64_t commands = 0;
     bool ended = false;
@@ -154,14 +168,14 @@ int run_replay(const EmulatorOptions& options, const std::vector<osa::TraceEntry
     Trace trace = options.trace_path.empty() ? Trace() : Trace(options.trace_path);
     Replay replay(run, {!options.replay_fast, options.replay_check_gui});
     std::optional<Pty> pty(std::in_place);
-    ChildProcess child(options.child_command, port_variable(options.port), pty->slave_path(), options.replay_gui);
+    Child child = start_program(options, pty->slave_path(), options.replay_gui);
     // Only here, after the start: a program that inherited an ignored SIGPIPE would behave otherwise.
     if (options.replay_gui) std::signal(SIGPIPE, SIG_IGN);
     trace.note(clock(), "replaying " + options.replay_path + " to " + options.child_command.front());
     ReplayService service(replay, trace);
     Wire wire(options.wire_baud);
     GuiPipes gui;
-    if (options.replay_gui) gui = {child.take_stdin(), child.take_stdout()};
+    if (options.replay_gui) gui = {std::move(child.input()), std::move(child.output())};
     serve(pty->master(), service, wire, clock, {-1, child.exit_fd()}, std::move(gui));
     const bool parted = replay.over(clock());
     if (parted) pty.reset();

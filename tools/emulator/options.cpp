@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -137,12 +139,16 @@ const std::map<std::string, Setter>& setters() {
     return table;
 }
 
-bool* flag_option(EmulatorOptions& options, const std::string& arg) {
-    if (arg == "--view") return &options.view;
-    if (arg == "--replay-fast") return &options.replay_fast;
-    if (arg == "--replay-gui") return &options.replay_gui;
-    if (arg == "--replay-check-gui") return &options.replay_check_gui;
-    return nullptr;
+// The options without a value.
+const std::map<std::string, bool EmulatorOptions::*>& flags() {
+    static const std::map<std::string, bool EmulatorOptions::*> table{
+        {"--help", &EmulatorOptions::help},
+        {"--view", &EmulatorOptions::view},
+        {"--replay-fast", &EmulatorOptions::replay_fast},
+        {"--replay-gui", &EmulatorOptions::replay_gui},
+        {"--replay-check-gui", &EmulatorOptions::replay_check_gui},
+    };
+    return table;
 }
 
 // The options of the emulated board have nothing to act on in a replay.
@@ -168,6 +174,63 @@ std::string replay_conflict(const EmulatorOptions& options, const std::string& b
 std::string page_conflict(const EmulatorOptions& options) {
     if (options.web_port != 0 && !serves_page(options)) return "--web-port needs --human web or --view";
     return {};
+}
+
+// Reads the words of the command line into the options through CLI11; the error message for the
+// first bad word, if any.
+std::string read_options(const std::vector<std::string>& args, EmulatorOptions& options, std::string& board_option) {
+    std::vector<std::string> unread(args.rbegin(), args.rend());  // CLI11 takes the words from the back
+    const auto last_read = [&]() -> const std::string& { return args[args.size() - unread.size() - 1]; };
+    // The words read last are exactly these: a value, like a flag, is a word of its own, and
+    // "--think=5", "--think= 5" and "--view=1" are unknown options.
+    const auto read_alone = [&](const std::vector<std::string>& words) {
+        auto read = args.end() - std::ssize(unread);
+        for (auto word = words.rbegin(); word != words.rend(); ++word)
+            if (*--read != *word) throw CLI::ValidationError("unknown option " + *read);
+    };
+    CLI::App app;
+    // The usage text is the emulator's own, and "-h" is read from the words left over below, so
+    // that "-hx" is an unknown option rather than "-h" and "-x".
+    app.set_help_flag();
+    app.allow_extras();  // unknown words, and "--" with the program after it, are left over in order
+    for (const auto& [name, flag] : flags()) {
+        const auto set = [&, name, flag](std::int64_t) {
+            read_alone({name});
+            options.*flag = true;
+        };
+        app.add_flag_function(name, set)->disable_flag_override()->trigger_on_parse();
+    }
+    // Each value is checked as it is read, so that the first bad word of the line is the one named.
+    for (const auto& [name, setter] : setters()) {
+        const auto set = [&, name, setter](const std::string& value) {
+            read_alone({name, value});
+            if (is_board_option(name)) board_option = name;
+            if (auto error = setter(options, value); !error.empty()) throw CLI::ValidationError(name + " " + error);
+        };
+        app.add_option_function<std::string>(name, set)->trigger_on_parse();
+    }
+    std::string refused;
+    try {
+        app.parse(unread);
+    } catch (const CLI::ValidationError& e) {
+        refused = e.what();
+    } catch (const CLI::ArgumentMismatch&) {  // the line ends without the option's value, or a flag has one
+        refused = setters().contains(last_read()) ? last_read() + " needs a value" : "unknown option " + last_read();
+    }
+    // The words left over stood before the one refused, if any.
+    const auto rest = app.remaining();
+    for (auto word = rest.begin(); word != rest.end(); ++word) {
+        if (*word == "-h") {
+            options.help = true;
+        } else if (*word == "--") {
+            options.child_command.assign(word + 1, rest.end());
+            if (options.child_command.empty()) return "-- needs a program to run";
+            break;
+        } else {
+            return "unknown option " + *word;
+        }
+    }
+    return refused;
 }
 
 }  // namespace
@@ -211,27 +274,7 @@ bool serves_page(const EmulatorOptions& options) { return options.view || option
 std::variant<EmulatorOptions, std::string> parse_options(const std::vector<std::string>& args) {
     EmulatorOptions options;
     std::string board_option;  // the last option of the emulated board given
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--") {
-            options.child_command.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
-            if (options.child_command.empty()) return std::string("-- needs a program to run");
-            break;
-        }
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-            continue;
-        }
-        if (bool* flag = flag_option(options, arg)) {
-            *flag = true;
-            continue;
-        }
-        const auto setter = setters().find(arg);
-        if (setter == setters().end()) return "unknown option " + arg;
-        if (i + 1 >= args.size()) return arg + " needs a value";
-        if (is_board_option(arg)) board_option = arg;
-        if (auto error = setter->second(options, args[++i]); !error.empty()) return arg + " " + error;
-    }
+    if (auto error = read_options(args, options, board_option); !error.empty()) return error;
     if (auto error = replay_conflict(options, board_option); !error.empty()) return error;
     if (!options.unplugs.empty() && options.child_command.empty()) return "--unplug needs a program after --";
     if (auto error = page_conflict(options); !error.empty()) return error;

@@ -3,11 +3,13 @@
 // Every move is checked with the emulator's own chess rules before it is played; an illegal
 // move, no move within the time allowed, or an engine that ends loses the game. The moves are
 // printed in SAN as they are played, one line per move number; the board, each side's time and
-// the result follow at the end, and the game may be saved as PGN.
+// the result follow at the end, and the game may be saved as PGN. Ctrl-C or SIGTERM ends the game
+// unfinished ("*"), and what was played is saved all the same.
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -20,7 +22,7 @@
 
 #include "chess.h"
 #include "diagram.h"
-#include "number_text.h"
+#include "match_options.h"
 #include "pgn.h"
 #include "referee.h"
 #include "san.h"
@@ -32,115 +34,19 @@ using namespace osa::chess;
 using namespace osa::match;
 using Clock = std::chrono::steady_clock;
 
-const char* const usage =
-    "usage: osa-match --white COMMAND --black COMMAND [options]\n"
-    "       osa-match --help\n"
-    "\n"
-    "  --white COMMAND       shell command line of the engine playing White\n"
-    "  --black COMMAND       shell command line of the engine playing Black\n"
-    "  --max-moves N         stop the game unfinished after N moves of each side (default 150)\n"
-    "  --time MS             each side's clock at the start, sent with go (default 300000)\n"
-    "  --inc MS              increment per move (default 0)\n"
-    "  --move-timeout MS     a side that takes longer for one move forfeits (default 120000)\n"
-    "  --fen FEN             start from this position instead of the initial one\n"
-    "  --board-every N       draw the board also after moves N, 2N, 3N, ... (default 0: at the end only)\n"
-    "  --pgn FILE            save the game as PGN in FILE\n"
-    "  -h, --help            print this text and exit\n"
-    "\n"
-    "The moves are printed in SAN as they are played, one line per move number (\"12. Nf3 Nc6\");\n"
-    "then the board, the time each side used, and the result with its reason.\n"
-    "\n"
-    "Exit status:\n"
-    "  0  the game ended by the rules or by the move limit\n"
-    "  1  a side forfeited: an illegal move, no move in time, or its engine ended\n"
-    "  2  a bad command line, or an engine that could not be started\n"
-    "  3  the game was played but the PGN file could not be written\n";
-
 constexpr int status_forfeit = 1;
 constexpr int status_bad_command_line = 2;
 constexpr int status_pgn_failed = 3;
 
-struct MatchOptions {
-    std::array<std::string, 2> commands;
-    long long max_moves = 150;
-    long long time_ms = 300'000;
-    long long inc_ms = 0;
-    long long move_timeout_ms = 120'000;
-    long long board_every = 0;
-    std::string fen;
-    std::string pgn_path;
-};
+// SIGINT or SIGTERM once either has asked for the game to stop; 0 until then. The game loop looks
+// at it between moves and while an engine thinks, ends the game unfinished and saves it.
+volatile std::sig_atomic_t stop_signal = 0;
 
-// The options that take a whole number, with the range each accepts.
-struct NumberOption {
-    const char* name;
-    long long MatchOptions::*field;
-    long long low;
-    long long high;
-};
+void note_stop(int signal) { stop_signal = signal; }
 
-constexpr std::array<NumberOption, 5> number_options{{
-    {"--max-moves", &MatchOptions::max_moves, 0, 1'000'000'000},
-    {"--time", &MatchOptions::time_ms, 0, 1'000'000'000},
-    {"--inc", &MatchOptions::inc_ms, 0, 1'000'000'000},
-    {"--move-timeout", &MatchOptions::move_timeout_ms, 1, 1'000'000'000},
-    {"--board-every", &MatchOptions::board_every, 0, 1'000'000'000},
-}};
-
-// What the command line asks for: the help text, a game, or nothing but an error message.
-struct CommandLine {
-    bool help = false;
-    MatchOptions options;
-    std::string error;
-};
-
-// Stores one option's value; the error message, or an empty text when the value is good.
-std::string apply_option(MatchOptions& options, const std::string& key, const std::string& value) {
-    if (key == "--white" || key == "--black") {
-        if (value.find_first_not_of(' ') == std::string::npos) return key + " needs a command line";
-        options.commands[key == "--white" ? white : black] = value;
-        return "";
-    }
-    if (key == "--fen") {
-        options.fen = value;
-        return "";
-    }
-    if (key == "--pgn") {
-        options.pgn_path = value;
-        return value.empty() ? "--pgn needs a file name" : "";
-    }
-    const auto option = std::find_if(number_options.begin(), number_options.end(),
-                                     [&](const NumberOption& o) { return key == o.name; });
-    if (option == number_options.end()) return "unknown option '" + key + "'";
-    const auto n = osa::board::parse_number(value, option->low, option->high);
-    if (!n)
-        return "bad value '" + value + "' for " + key + ": a whole number from " + std::to_string(option->low) +
-               " to " + std::to_string(option->high) + " is needed";
-    options.*(option->field) = *n;
-    return "";
-}
-
-bool takes_a_value(const std::string& key) {
-    return key == "--white" || key == "--black" || key == "--fen" || key == "--pgn" ||
-           std::any_of(number_options.begin(), number_options.end(),
-                       [&](const NumberOption& o) { return key == o.name; });
-}
-
-CommandLine parse(const std::vector<std::string>& args) {
-    CommandLine line;
-    for (std::size_t i = 0; i < args.size() && line.error.empty(); i += 2) {
-        const std::string& key = args[i];
-        if (key == "--help" || key == "-h") return {true, {}, ""};
-        if (!takes_a_value(key))
-            line.error = "unknown option '" + key + "'";
-        else if (i + 1 == args.size())
-            line.error = key + " needs a value";
-        else
-            line.error = apply_option(line.options, key, args[i + 1]);
-    }
-    if (line.error.empty() && (line.options.commands[white].empty() || line.options.commands[black].empty()))
-        line.error = "both --white and --black are needed";
-    return line;
+std::optional<Verdict> stopped() {
+    if (stop_signal == 0) return std::nullopt;
+    return Verdict{"*", std::string("stopped by ") + (stop_signal == SIGINT ? "SIGINT" : "SIGTERM")};
 }
 
 // Today's date on the local calendar, as the PGN Date tag writes it.
@@ -173,6 +79,7 @@ private:
     std::optional<Verdict> greet(Colour side);
     bool await_uciok(Colour side, int wait_ms);
     std::optional<Verdict> play_one_move();
+    std::optional<std::string> await_move(UciEngine& engine) const;
     std::optional<Verdict> silence(Colour side, const std::string& waited_for) const;
     std::string position_command() const;
     std::string go_command() const;
@@ -183,6 +90,7 @@ private:
     std::string time_used() const;
     bool save_pgn(const Verdict& verdict);
     int finish(const Verdict& verdict, bool forfeited);
+    int forfeit_unless_stopped(const Verdict& lost);
 
     MatchOptions options_;
     Position start_;
@@ -258,6 +166,20 @@ void Match::end_line() {
     line_open_ = false;
 }
 
+// The engine's "bestmove" line; nothing when the engine ends, its time runs out or the game is
+// stopped. It is awaited in short slices, so that a stop is seen while the engine thinks.
+std::optional<std::string> Match::await_move(UciEngine& engine) const {
+    using std::chrono::milliseconds;
+    constexpr milliseconds slice(100);
+    const auto deadline = Clock::now() + milliseconds(options_.move_timeout_ms);
+    while (stop_signal == 0 && !engine.ended()) {
+        const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+        if (left <= milliseconds(0)) break;
+        if (auto line = engine.wait_for("bestmove", static_cast<int>(std::min(left, slice).count()))) return line;
+    }
+    return std::nullopt;
+}
+
 // Asks the side to move for its move and plays it; a verdict when the side forfeits.
 std::optional<Verdict> Match::play_one_move() {
     const Colour side = pos_.side_to_move();
@@ -265,7 +187,7 @@ std::optional<Verdict> Match::play_one_move() {
     const auto asked = Clock::now();
     engine.send(position_command());
     engine.send(go_command());
-    const auto answer = engine.wait_for("bestmove", static_cast<int>(options_.move_timeout_ms));
+    const auto answer = await_move(engine);
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - asked).count();
     if (!answer) return silence(side, "move");
     std::istringstream words(*answer);
@@ -326,18 +248,26 @@ int Match::finish(const Verdict& verdict, bool forfeited) {
     return forfeited ? status_forfeit : 0;
 }
 
+// A side that missed its move because the game was stopped, or whose engine ended at the same
+// Ctrl-C, does not forfeit.
+int Match::forfeit_unless_stopped(const Verdict& lost) {
+    const auto stop = stopped();
+    return stop ? finish(*stop, false) : finish(lost, true);
+}
+
 int Match::play() {
     for (Colour side : {white, black}) {
         engines_[side] = std::make_unique<UciEngine>(options_.commands[side]);
-        if (const auto lost = greet(side)) return finish(*lost, true);
+        if (const auto lost = greet(side)) return forfeit_unless_stopped(*lost);
     }
     for (;;) {
+        if (const auto stop = stopped()) return finish(*stop, false);
         const Verdict verdict = judge(pos_);
         if (verdict.score != "*") return finish(verdict, false);
         if (static_cast<long long>(moves_.size()) >= 2 * options_.max_moves)
             return finish({"*", "move limit of " + std::to_string(options_.max_moves) + " reached"}, false);
         if (board_due()) show_board();
-        if (const auto lost = play_one_move()) return finish(*lost, true);
+        if (const auto lost = play_one_move()) return forfeit_unless_stopped(*lost);
     }
 }
 
@@ -349,9 +279,9 @@ int bad_command_line(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const CommandLine line = parse(std::vector<std::string>(argv + 1, argv + argc));
+    const CommandLine line = parse_command_line(std::vector<std::string>(argv + 1, argv + argc));
     if (line.help) {
-        std::cout << usage;
+        std::cout << usage_text;
         return 0;
     }
     if (!line.error.empty()) return bad_command_line(line.error);
@@ -365,11 +295,19 @@ int main(int argc, char** argv) {
         if (!pgn_file)
             return bad_command_line("cannot write the PGN file '" + options.pgn_path + "': " + std::strerror(errno));
     }
+    std::signal(SIGINT, note_stop);
+    std::signal(SIGTERM, note_stop);
+    int status = status_bad_command_line;
     try {
         Match match(options, *start, std::move(pgn_file));
-        return match.play();
+        status = match.play();
     } catch (const std::exception& e) {
         std::cerr << "osa-match: " << e.what() << '\n';
-        return status_bad_command_line;
     }
+    // The game is saved: the driver now ends as the signal would have ended it.
+    if (stop_signal != 0) {
+        std::signal(stop_signal, SIG_DFL);
+        std::raise(stop_signal);
+    }
+    return status;
 }

@@ -1,18 +1,17 @@
 // A UCI engine run as a child process through a shell command line, for the match driver.
 #pragma once
 
-#include <sys/types.h>
-
 #include <optional>
 #include <string>
 
-#include "descriptor.h"
+#include "launcher.h"
 
 namespace osa::match {
 
 class UciEngine {
 public:
-    // Starts "/bin/sh -c exec command"; throws std::runtime_error when it cannot be started.
+    // Starts "/bin/sh -c exec command"; throws std::runtime_error when its pipes cannot be made. An
+    // engine that cannot run ends at once, as the shell reports it.
     explicit UciEngine(const std::string& command);
     ~UciEngine();
     UciEngine(const UciEngine&) = delete;
@@ -29,9 +28,7 @@ public:
     bool ended() const { return ended_; }
 
 private:
-    board::Descriptor to_engine_;
-    board::Descriptor from_engine_;
-    pid_t pid_ = -1;
+    board::Child child_;
     std::string buffered_;
     bool ended_ = false;
 };

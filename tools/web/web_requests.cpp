@@ -1,7 +1,8 @@
 #include "web_requests.h"
 
-#include <algorithm>
-#include <cctype>
+#include <nlohmann/json.hpp>
+
+#include "text.h"
 
 namespace osa::board {
 
@@ -9,26 +10,13 @@ using namespace osa::chess;
 
 namespace {
 
-std::string lower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
 // "127.0.0.1" or "localhost", with no port or exactly this one.
 bool names_this_server(std::string_view authority, int port) {
-    const std::string text = lower(authority);
+    const std::string text = lower_ascii(authority);
     for (const std::string name : {"127.0.0.1", "localhost"}) {
         if (text == name || text == name + ":" + std::to_string(port)) return true;
     }
     return false;
-}
-
-std::string_view trimmed(std::string_view text) {
-    const auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
-    while (!text.empty() && is_space(text.back())) text.remove_suffix(1);
-    return text;
 }
 
 std::optional<PieceType> promotion_piece(char letter) {
@@ -41,27 +29,6 @@ std::optional<PieceType> promotion_piece(char letter) {
     }
 }
 
-std::string json_string(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        if (static_cast<unsigned char>(c) < 0x20) continue;  // log lines have their controls written out
-        out += c;
-    }
-    return out + '"';
-}
-
-std::string json_strings(const std::vector<std::string>& texts) {
-    std::string out = "[";
-    for (const auto& text : texts) {
-        if (out.size() > 1) out += ',';
-        out += json_string(text);
-    }
-    return out + ']';
-}
-
-std::string json_bool(bool value) { return value ? "true" : "false"; }
-
 }  // namespace
 
 bool host_allowed(std::string_view host, int port) { return names_this_server(host, port); }
@@ -73,7 +40,7 @@ bool origin_allowed(std::string_view origin, int port) {
 }
 
 std::variant<MoveRequest, PageAnswer> parse_move_request(std::string_view body) {
-    const std::string text = lower(trimmed(body));
+    const std::string text = lower_ascii(trimmed(body));
     const PageAnswer malformed{400, "a move is two squares and an optional promotion piece, such as e2e4 or e7e8q"};
     if (text.size() != 4 && text.size() != 5) return malformed;
     const auto from = parse_square(std::string_view(text).substr(0, 2));
@@ -95,12 +62,21 @@ std::variant<Move, PageAnswer> move_from_squares(const Position& pos, const Move
     return PageAnswer{422, "not a legal move here: " + uci_text(move)};
 }
 
+// The keys in the order the page has always received them; a byte that is not UTF-8 becomes U+FFFD
+// rather than an exception.
 std::string state_json(const PageState& state) {
-    return "{\"fen\":" + json_string(state.fen) + ",\"lastMove\":" + json_string(state.last_move) +
-           ",\"interactive\":" + json_bool(state.interactive) + ",\"waiting\":" + json_bool(state.waiting) +
-           ",\"takebackAllowed\":" + json_bool(state.takeback_allowed) + ",\"legal\":" + json_strings(state.legal) +
-           ",\"variation\":" + json_string(state.variation) + ",\"log\":" + json_strings(state.log) +
-           ",\"closed\":" + json_bool(state.closed) + "}";
+    const nlohmann::ordered_json json{
+        {"fen", state.fen},
+        {"lastMove", state.last_move},
+        {"interactive", state.interactive},
+        {"waiting", state.waiting},
+        {"takebackAllowed", state.takeback_allowed},
+        {"legal", state.legal},
+        {"variation", state.variation},
+        {"log", state.log},
+        {"closed", state.closed},
+    };
+    return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 std::string log_line(char direction, std::string_view bytes) {

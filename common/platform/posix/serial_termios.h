@@ -1,6 +1,6 @@
 // The pure POSIX pieces of the serial line: which device a port number names, and the terminal
 // description for the board's line. No device is touched, so the exact flag bits and paths can be
-// tested without hardware. Compiled only on POSIX, next to this folder's platform.cpp.
+// tested without hardware. Compiled only on POSIX, for this folder's serial_port.cpp.
 #pragma once
 
 #include "serial_settings.h"

@@ -22,6 +22,37 @@ BYTE stop_bits_code(const std::string& stop_bits) {
     return ONESTOPBIT;
 }
 
+// The speed and the frame of each byte; the parity bit is sent but never checked.
+void set_framing(DCB& line, const SerialSettings& settings) {
+    line.BaudRate = settings.speed;
+    line.ByteSize = static_cast<BYTE>(settings.data_bits);
+    line.Parity = parity_code(settings.parity);
+    line.StopBits = stop_bits_code(settings.stop_bits);
+    line.fParity = FALSE;
+}
+
+// DTR is raised by the program itself once the port is set up; RTS follows the settings.
+void set_modem_lines(DCB& line, const SerialSettings& settings) {
+    line.fDtrControl = DTR_CONTROL_DISABLE;
+    line.fRtsControl = settings.rts_off ? RTS_CONTROL_DISABLE : RTS_CONTROL_ENABLE;
+}
+
+// Neither the modem lines nor XON/XOFF hold back a byte in either direction.
+void leave_flow_uncontrolled(DCB& line) {
+    line.fOutxCtsFlow = FALSE;
+    line.fOutxDsrFlow = FALSE;
+    line.fDsrSensitivity = FALSE;
+    line.fOutX = FALSE;
+    line.fInX = FALSE;
+}
+
+// Binary mode, no NUL byte dropped, and no line error that stops the transfers.
+void pass_every_byte(DCB& line) {
+    line.fBinary = TRUE;
+    line.fNull = FALSE;
+    line.fAbortOnError = FALSE;
+}
+
 }  // namespace
 
 std::string device_name_for_port(unsigned long port) {
@@ -59,21 +90,10 @@ COMMTIMEOUTS timeouts_for_line(const COMMTIMEOUTS& port_timeouts) {
 DCB line_state_for(const DCB& port_state, const SerialSettings& settings) {
     DCB line = port_state;
     line.DCBlength = sizeof(DCB);
-    line.BaudRate = settings.speed;
-    line.fBinary = TRUE;
-    line.fParity = FALSE;
-    line.fOutxCtsFlow = FALSE;
-    line.fOutxDsrFlow = FALSE;
-    line.fDtrControl = DTR_CONTROL_DISABLE;
-    line.fDsrSensitivity = FALSE;
-    line.fOutX = FALSE;
-    line.fInX = FALSE;
-    line.fNull = FALSE;
-    line.fRtsControl = settings.rts_off ? RTS_CONTROL_DISABLE : RTS_CONTROL_ENABLE;
-    line.fAbortOnError = FALSE;
-    line.ByteSize = static_cast<BYTE>(settings.data_bits);
-    line.Parity = parity_code(settings.parity);
-    line.StopBits = stop_bits_code(settings.stop_bits);
+    set_framing(line, settings);
+    set_modem_lines(line, settings);
+    leave_flow_uncontrolled(line);
+    pass_every_byte(line);
     return line;
 }
 

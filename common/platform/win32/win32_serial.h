@@ -5,7 +5,7 @@
 // Time-outs: a port keeps the time-outs it had, except one whose reads return at once without data
 // (ReadIntervalTimeout MAXDWORD with both read totals 0). Every wait for the board would spin on
 // such a port, so it gets a blocking read instead: all read time-outs 0, the write time-outs kept.
-// Compiled only for Windows, next to this folder's platform.cpp.
+// Compiled only for Windows, for this folder's serial_port.cpp and port_requests.cpp.
 #pragma once
 
 #include "serial_settings.h"
