@@ -37,7 +37,13 @@ UciEngine::UciEngine(const std::string& command) : child_(engine_launch(command)
 // After quit() nothing more is sent, and the engine's status is already known.
 UciEngine::~UciEngine() { quit(0); }
 
-bool UciEngine::send(const std::string& line) { return board::write_all(child_.input().get(), line + "\n"); }
+// A write that fails finds the engine's input closed: the engine has ended, whether or not its
+// output has been read to its end yet.
+bool UciEngine::send(const std::string& line) {
+    if (board::write_all(child_.input().get(), line + "\n")) return true;
+    ended_ = true;
+    return false;
+}
 
 std::optional<std::string> UciEngine::read_line(int timeout_ms) {
     const Instant deadline = after_ms(timeout_ms);

@@ -24,7 +24,8 @@ public:
     std::optional<std::string> wait_for(const std::string& prefix, int timeout_ms);
     // Sends "quit", waits a little, then ends the engine; returns its exit status.
     int quit(int grace_ms);
-    // True once the engine's output has ended: it exited, or closed its standard output.
+    // True once the engine has ended: its output has ended (it exited, or closed its standard
+    // output), or a write found its input closed.
     bool ended() const { return ended_; }
 
 private:
