@@ -1,6 +1,6 @@
 #include "options.h"
 
-#include <CLI/CLI.hpp>
+#include "strict_words.h"
 
 #include <cstdint>
 #include <limits>
@@ -29,51 +29,22 @@ struct Words {
     std::string refusal;                  // why the words were refused
 };
 
-// Reads the words through CLI11, the wait into the options; the first bad word is the one refused.
+// Reads the words, the wait into the options; the first bad word is the one refused.
 Words read_words(const std::vector<std::string>& arguments, Options& options) {
     Words words;
-    std::vector<std::string> unread(arguments.rbegin(), arguments.rend());  // CLI11 takes the words from the back
-    const auto last_read = [&]() -> const std::string& { return arguments[arguments.size() - unread.size() - 1]; };
-    // A value, like a flag, is a word of its own: "--wait=500" is an unknown option.
-    const auto read_alone = [&](const std::vector<std::string>& expected) {
-        auto read = arguments.end() - std::ssize(unread);
-        for (auto word = expected.rbegin(); word != expected.rend(); ++word)
-            if (*--read != *word) throw CLI::ValidationError("unknown option " + *read);
-    };
-    CLI::App app;
-    // The usage text is the doctor's own, and "-h" is read from the words left over below, so that
-    // "-hx" is an unknown option.
-    app.set_help_flag();
-    app.allow_extras();  // the port and the speed are left over, in order, with any unknown word
-    const auto help = [&](std::int64_t) {
-        read_alone({"--help"});
-        throw CLI::CallForHelp();
-    };
-    const auto scan = [&](std::int64_t) {
-        read_alone({"--scan"});
-        words.scan = true;
-    };
-    // The wait is checked as it is read, so that the first bad word of the line is the one named.
-    const auto wait = [&](const std::string& text) {
-        read_alone({"--wait", text});
+    StrictWords line(arguments, [](const std::string& word) { return "unknown option " + word; });
+    line.help_flag("--help");
+    line.flag("--scan", [&] { words.scan = true; });
+    line.option("--wait", [&](const std::string& text) -> std::string {
         const auto ms = decimal(text, longest_wait_ms);
-        if (!ms || *ms == 0) throw CLI::ValidationError("--wait takes milliseconds from 1 to 600000, not \"" + text + "\"");
+        if (!ms || *ms == 0) return "--wait takes milliseconds from 1 to 600000, not \"" + text + "\"";
         options.wait_ms = static_cast<unsigned>(*ms);
-    };
-    app.add_flag_function("--help", help)->disable_flag_override()->trigger_on_parse();
-    app.add_flag_function("--scan", scan)->disable_flag_override()->trigger_on_parse();
-    app.add_option_function<std::string>("--wait", wait)->trigger_on_parse();
-    try {
-        app.parse(unread);
-    } catch (const CLI::CallForHelp&) {
-        words.help = true;
-    } catch (const CLI::ValidationError& e) {
-        words.refusal = e.what();
-    } catch (const CLI::ArgumentMismatch&) {  // the line ends without the wait, or a flag has a value
-        words.refusal = last_read() == "--wait" ? "--wait needs a time in milliseconds" : "unknown option " + last_read();
-    }
+        return {};
+    });
+    words.refusal = line.read([](const std::string&) { return "--wait needs a time in milliseconds"; });
+    words.help = line.help_asked();
     // The words left over stood before whatever ended the reading.
-    for (const std::string& word : app.remaining()) {
+    for (const std::string& word : line.remaining()) {
         if (word == "-h") return {true, false, {}, ""};
         if (word.size() > 1 && word[0] == '-') return {false, false, {}, "unknown option " + word};
         words.positional.push_back(word);

@@ -1,12 +1,11 @@
 #include "options.h"
 
-#include <CLI/CLI.hpp>
-
 #include <algorithm>
 #include <functional>
 #include <map>
 
 #include "number_text.h"
+#include "strict_words.h"
 
 namespace osa::board {
 
@@ -176,49 +175,21 @@ std::string page_conflict(const EmulatorOptions& options) {
     return {};
 }
 
-// Reads the words of the command line into the options through CLI11; the error message for the
-// first bad word, if any.
+// Reads the words of the command line into the options; the error message for the first bad
+// word, if any.
 std::string read_options(const std::vector<std::string>& args, EmulatorOptions& options, std::string& board_option) {
-    std::vector<std::string> unread(args.rbegin(), args.rend());  // CLI11 takes the words from the back
-    const auto last_read = [&]() -> const std::string& { return args[args.size() - unread.size() - 1]; };
-    // The words read last are exactly these: a value, like a flag, is a word of its own, and
-    // "--think=5", "--think= 5" and "--view=1" are unknown options.
-    const auto read_alone = [&](const std::vector<std::string>& words) {
-        auto read = args.end() - std::ssize(unread);
-        for (auto word = words.rbegin(); word != words.rend(); ++word)
-            if (*--read != *word) throw CLI::ValidationError("unknown option " + *read);
-    };
-    CLI::App app;
-    // The usage text is the emulator's own, and "-h" is read from the words left over below, so
-    // that "-hx" is an unknown option rather than "-h" and "-x".
-    app.set_help_flag();
-    app.allow_extras();  // unknown words, and "--" with the program after it, are left over in order
-    for (const auto& [name, flag] : flags()) {
-        const auto set = [&, name, flag](std::int64_t) {
-            read_alone({name});
-            options.*flag = true;
-        };
-        app.add_flag_function(name, set)->disable_flag_override()->trigger_on_parse();
-    }
-    // Each value is checked as it is read, so that the first bad word of the line is the one named.
+    StrictWords line(args, [](const std::string& word) { return "unknown option " + word; });
+    for (const auto& [name, flag] : flags()) line.flag(name, [&options, flag] { options.*flag = true; });
     for (const auto& [name, setter] : setters()) {
-        const auto set = [&, name, setter](const std::string& value) {
-            read_alone({name, value});
+        line.option(name, [&, name, setter](const std::string& value) -> std::string {
             if (is_board_option(name)) board_option = name;
-            if (auto error = setter(options, value); !error.empty()) throw CLI::ValidationError(name + " " + error);
-        };
-        app.add_option_function<std::string>(name, set)->trigger_on_parse();
+            const std::string error = setter(options, value);
+            return error.empty() ? error : name + " " + error;
+        });
     }
-    std::string refused;
-    try {
-        app.parse(unread);
-    } catch (const CLI::ValidationError& e) {
-        refused = e.what();
-    } catch (const CLI::ArgumentMismatch&) {  // the line ends without the option's value, or a flag has one
-        refused = setters().contains(last_read()) ? last_read() + " needs a value" : "unknown option " + last_read();
-    }
+    const std::string refused = line.read([](const std::string& name) { return name + " needs a value"; });
     // The words left over stood before the one refused, if any.
-    const auto rest = app.remaining();
+    const auto rest = line.remaining();
     for (auto word = rest.begin(); word != rest.end(); ++word) {
         if (*word == "-h") {
             options.help = true;

@@ -1,12 +1,11 @@
 #include "match_options.h"
 
-#include <CLI/CLI.hpp>
-
 #include <algorithm>
 #include <cstdint>
 
 #include "chess.h"
 #include "number_text.h"
+#include "strict_words.h"
 
 namespace osa::match {
 
@@ -92,46 +91,15 @@ std::vector<std::string> value_options() {
 
 CommandLine parse_command_line(const std::vector<std::string>& args) {
     CommandLine line;
-    std::vector<std::string> unread(args.rbegin(), args.rend());  // CLI11 takes the words from the back
-    const auto last_read = [&]() -> const std::string& { return args[args.size() - unread.size() - 1]; };
     const auto unknown = [](const std::string& word) { return "unknown option '" + word + "'"; };
-    // A value, like --help, is a word of its own: "--time=5" is an unknown option.
-    const auto read_alone = [&](const std::vector<std::string>& words) {
-        auto read = args.end() - std::ssize(unread);
-        for (auto word = words.rbegin(); word != words.rend(); ++word)
-            if (*--read != *word) throw CLI::ValidationError(unknown(*read));
-    };
-    CLI::App app;
-    // The usage text is osa-match's own, and "-h" is read from the words left over below, so that
-    // "-hx" is an unknown option.
-    app.set_help_flag();
-    app.allow_extras();  // unknown words are left over, in order
-    const auto help = [&](std::int64_t) {
-        read_alone({"--help"});
-        throw CLI::CallForHelp();
-    };
-    app.add_flag_function("--help", help)->disable_flag_override()->trigger_on_parse();
-    // Each value is checked as it is read, so that the first bad word of the line is the one named.
-    const auto names = value_options();
-    for (const auto& name : names) {
-        const auto set = [&, name](const std::string& value) {
-            read_alone({name, value});
-            if (auto error = apply_option(line.options, name, value); !error.empty()) throw CLI::ValidationError(error);
-        };
-        app.add_option_function<std::string>(name, set)->trigger_on_parse();
-    }
-    try {
-        app.parse(unread);
-    } catch (const CLI::CallForHelp&) {
-        line.help = true;
-    } catch (const CLI::ValidationError& e) {
-        line.error = e.what();
-    } catch (const CLI::ArgumentMismatch&) {  // the line ends without the option's value, or --help has one
-        const bool takes_a_value = std::find(names.begin(), names.end(), last_read()) != names.end();
-        line.error = takes_a_value ? last_read() + " needs a value" : unknown(last_read());
-    }
+    StrictWords words(args, unknown);
+    words.help_flag("--help");
+    for (const auto& name : value_options())
+        words.option(name, [&line, name](const std::string& value) { return apply_option(line.options, name, value); });
+    line.error = words.read([](const std::string& name) { return name + " needs a value"; });
+    line.help = words.help_asked();
     // The words left over stood before whatever ended the reading.
-    if (const auto rest = app.remaining(); !rest.empty()) {
+    if (const auto rest = words.remaining(); !rest.empty()) {
         if (rest.front() == "-h") return {true, {}, ""};
         return {false, {}, unknown(rest.front())};
     }
