@@ -179,12 +179,15 @@ std::string page_conflict(const EmulatorOptions& options) {
 // word, if any.
 std::string read_options(const std::vector<std::string>& args, EmulatorOptions& options, std::string& board_option) {
     StrictWords line(args, [](const std::string& word) { return "unknown option " + word; });
-    for (const auto& [name, flag] : flags()) line.flag(name, [&options, flag] { options.*flag = true; });
-    for (const auto& [name, setter] : setters()) {
-        line.option(name, [&, name, setter](const std::string& value) -> std::string {
-            if (is_board_option(name)) board_option = name;
-            const std::string error = setter(options, value);
-            return error.empty() ? error : name + " " + error;
+    for (const auto& entry : flags()) {
+        const auto flag = entry.second;
+        line.flag(entry.first, [&options, flag] { options.*flag = true; });
+    }
+    for (const auto& entry : setters()) {
+        line.option(entry.first, [&, entry](const std::string& value) -> std::string {
+            if (is_board_option(entry.first)) board_option = entry.first;
+            const std::string error = entry.second(options, value);
+            return error.empty() ? error : entry.first + " " + error;
         });
     }
     const std::string refused = line.read([](const std::string& name) { return name + " needs a value"; });
