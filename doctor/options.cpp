@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "strict_words.h"
+#include "text.h"
 
 #include <cstdint>
 #include <limits>
@@ -8,15 +9,10 @@
 namespace osa::doctor {
 namespace {
 
-std::optional<unsigned long> decimal(const std::string& text, unsigned long limit) {
-    if (text.empty() || text.size() > 9) return std::nullopt;
-    unsigned long value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<unsigned long>(c - '0');
-    }
-    if (value > limit) return std::nullopt;
-    return value;
+// A whole number of at most nine digits, so that a long run of leading zeros stays refused.
+std::optional<std::uint64_t> decimal(const std::string& text, std::uint64_t limit) {
+    if (text.size() > 9) return std::nullopt;
+    return decimal_number(text, limit);
 }
 
 ParsedArguments refused(std::string why) { return {std::nullopt, std::move(why)}; }
